@@ -1,0 +1,45 @@
+# Third-party libraries as imported targets:
+#   bidder::crypto  OpenSSL libcrypto (native only; Windows uses CryptoAPI)
+#   bidder::tiff    libtiff with zlib and libdeflate
+#   bidder::png     libpng
+# Natively they come from Debian's -dev packages; for MinGW from the static
+# cross-builds of scripts/build-cross-libs.sh (found through the toolchain's root path).
+if(NOT WIN32)
+  find_package(OpenSSL 3 REQUIRED COMPONENTS Crypto)
+  add_library(bidder::crypto ALIAS OpenSSL::Crypto)
+  find_package(TIFF REQUIRED)
+  find_package(PNG REQUIRED)
+  add_library(bidder_tiff INTERFACE)
+  target_link_libraries(bidder_tiff INTERFACE TIFF::TIFF)
+  add_library(bidder::tiff ALIAS bidder_tiff)
+  add_library(bidder_png INTERFACE)
+  target_link_libraries(bidder_png INTERFACE PNG::PNG)
+  add_library(bidder::png ALIAS bidder_png)
+else()
+  find_library(BIDDER_ZLIB_LIB NAMES libz.a z REQUIRED)
+  find_library(BIDDER_DEFLATE_LIB NAMES libdeflate.a deflate REQUIRED)
+  find_library(BIDDER_TIFF_LIB NAMES libtiff.a tiff REQUIRED)
+  find_library(BIDDER_PNG_LIB NAMES libpng16.a png16 png REQUIRED)
+  find_path(BIDDER_TIFF_INCLUDE tiffio.h REQUIRED)
+  find_path(BIDDER_PNG_INCLUDE png.h REQUIRED)
+  add_library(bidder_tiff INTERFACE)
+  target_include_directories(bidder_tiff SYSTEM INTERFACE ${BIDDER_TIFF_INCLUDE})
+  target_link_libraries(bidder_tiff INTERFACE ${BIDDER_TIFF_LIB} ${BIDDER_DEFLATE_LIB} ${BIDDER_ZLIB_LIB})
+  add_library(bidder::tiff ALIAS bidder_tiff)
+  add_library(bidder_png INTERFACE)
+  target_include_directories(bidder_png SYSTEM INTERFACE ${BIDDER_PNG_INCLUDE})
+  target_link_libraries(bidder_png INTERFACE ${BIDDER_PNG_LIB} ${BIDDER_ZLIB_LIB})
+  add_library(bidder::png ALIAS bidder_png)
+endif()
+
+# GoogleTest: Debian's packaged library natively, built from its shipped
+# sources for MinGW (the posix thread model is needed for std::mutex).
+if(BIDDER_TESTS)
+  if(WIN32)
+    set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+    set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+  else()
+    find_package(GTest REQUIRED)
+  endif()
+endif()

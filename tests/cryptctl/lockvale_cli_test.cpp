@@ -1,0 +1,100 @@
+#include "tool/lockvale_cli.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cipher/file_cipher.h"
+#include "messages.h"
+#include "support/temp_dir.h"
+
+namespace lockvale::cli {
+namespace {
+
+using bidder::test::ReadFile;
+using bidder::test::TempDir;
+using bidder::test::WriteFile;
+
+struct Outcome {
+  int exitCode;
+  std::string out, err;
+};
+
+Outcome RunTool(const std::vector<std::string>& args) {
+  Platform platform;
+  platform.toFilePath = [](const std::string& p) -> std::optional<std::string> { return p; };
+  platform.toConsoleText = [](const std::string& gbk) { return "[" + gbk + "]"; };
+  std::ostringstream out, err;
+  const int code = Run(args, platform, out, err);
+  return {code, out.str(), err.str()};
+}
+
+TEST(LockvaleCli, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases = {
+      {},
+      {"scramble", "a", "b", "--empty-key"},
+      {"encrypt", "a", "--empty-key"},                                 // no destination
+      {"encrypt", "a", "b", "c", "--empty-key"},                       // one too many
+      {"encrypt", "a", "b"},                                           // no key
+      {"encrypt", "a", "b", "--empty-key", "--pass", "x"},             // two keys
+      {"encrypt", "a", "b", "--pass"},                                 // no value
+      {"encrypt", "a", "b", "--empty-key", "--key-bits", "64"},
+      {"encrypt", "a", "b", "--pass", "x", "--pass-encoding", "latin1"},
+      {"encrypt", "a", "b", "--empty-key", "--pass-encoding", "utf-8"},
+      {"encrypt", "a", "b", "--empty-key", "--verbose"},
+      {"decrypt", "a", "b", "--pass", "\xe0\xb8\x81"},                 // not expressible in GBK
+  };
+  for (const auto& args : cases) {
+    const Outcome o = RunTool(args);
+    EXPECT_EQ(o.exitCode, kExitUsage) << ::testing::PrintToString(args);
+    EXPECT_NE(o.err.find("usage:"), std::string::npos);
+  }
+}
+
+TEST(LockvaleCli, EachKeyOptionGivesItsKeyString) {
+  TempDir dir;
+  WriteFile(dir / "plain", std::string(1500, 'x'));
+  WriteFile(dir / "keyfile", std::string("raw\0key\xff", 8));
+  struct Case {
+    std::vector<std::string> keyArgs;
+    std::string keyString;
+  } cases[] = {
+      {{"--pass", "\xe5\x8f\xa3\xe4\xbb\xa4"}, "\xbf\xda\xc1\xee"},  // 口令 hashed as GBK
+      {{"--pass", "\xe5\x8f\xa3\xe4\xbb\xa4", "--pass-encoding", "utf-8"}, "\xe5\x8f\xa3\xe4\xbb\xa4"},
+      {{"--key-file", dir / "keyfile"}, std::string("raw\0key\xff", 8)},
+      {{"--empty-key"}, ""},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"encrypt", dir / "plain", dir / "out"};
+    args.insert(args.end(), c.keyArgs.begin(), c.keyArgs.end());
+    const Outcome o = RunTool(args);
+    ASSERT_EQ(o.exitCode, kExitOk) << o.err;
+    EXPECT_EQ(o.out + o.err, "");  // success is silent
+    ASSERT_EQ(TransformFile(dir / "plain", dir / "expected", c.keyString, FileCipherDirection::kEncrypt), "");
+    EXPECT_EQ(ReadFile(dir / "out"), ReadFile(dir / "expected")) << c.keyArgs[0];
+  }
+}
+
+TEST(LockvaleCli, FortyBitKeys) {
+  TempDir dir;
+  WriteFile(dir / "plain", "forty bits");
+  ASSERT_EQ(RunTool({"encrypt", dir / "plain", dir / "enc", "--pass", "k", "--key-bits", "40"}).exitCode, kExitOk);
+  ASSERT_EQ(TransformFile(dir / "plain", dir / "expected", "k", FileCipherDirection::kEncrypt, KeyBits::k40), "");
+  EXPECT_EQ(ReadFile(dir / "enc"), ReadFile(dir / "expected"));
+  ASSERT_EQ(RunTool({"decrypt", dir / "enc", dir / "dec", "--key-bits", "40", "--pass", "k"}).exitCode, kExitOk);
+  EXPECT_EQ(ReadFile(dir / "dec"), "forty bits");
+}
+
+TEST(LockvaleCli, FailuresPrintTheControlsMessage) {
+  TempDir dir;
+  Outcome o = RunTool({"encrypt", dir / "missing", dir / "out", "--empty-key"});
+  EXPECT_EQ(o.exitCode, kExitFailure);
+  EXPECT_EQ(o.err, std::string("[") + msg::kSourceNameWrong + "]\n");
+
+  o = RunTool({"decrypt", dir / "missing", dir / "out", "--key-file", dir / "no-key"});
+  EXPECT_EQ(o.exitCode, kExitFailure);
+  EXPECT_NE(o.err.find("key file"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace lockvale::cli
