@@ -32,17 +32,22 @@ PageResolution ChoosePageResolution(std::int32_t xPelsPerMeter, std::int32_t yPe
   else if (x) r = {*x, *x};
   else if (y) r = {*y, *y};
 
-  // Smallest dpi that keeps each side within the limit: pixels * 72 / dpi <= 14400.
-  // The file stores a resolution as a single-precision fraction: a side within
-  // that rounding of the limit is raised too, to a whole dpi stored exactly.
-  const double limit = kMaxPageSideUnits * (1.0 - 1e-6);
-  const double needX = width * 72.0 / limit;
-  const double needY = height * 72.0 / limit;
-  const double factor = std::max({needX / r.xDpi, needY / r.yDpi, 1.0});
-  if (factor > 1.0) {
-    r.xDpi = std::ceil(r.xDpi * factor);
-    r.yDpi = std::ceil(r.yDpi * factor);
-  }
+  // The file keeps a resolution as a single-precision value: the limit is
+  // checked on what will be stored.
+  auto fits = [](std::uint32_t pixels, double dpi) {
+    return pixels * 72.0 / static_cast<float>(dpi) <= kMaxPageSideUnits;
+  };
+  if (fits(width, r.xDpi) && fits(height, r.yDpi)) return r;
+  // Smallest whole dpi on each axis that keeps both sides within the limit,
+  // both axes raised by the same factor.
+  const double factor = std::max(width * 72.0 / kMaxPageSideUnits / r.xDpi, height * 72.0 / kMaxPageSideUnits / r.yDpi);
+  auto raise = [factor, &fits](std::uint32_t pixels, double dpi) {
+    double whole = std::max(1.0, std::ceil(dpi * factor - 1e-9));
+    while (!fits(pixels, whole)) whole += 1;
+    return whole;
+  };
+  r.xDpi = raise(width, r.xDpi);
+  r.yDpi = raise(height, r.yDpi);
   return r;
 }
 

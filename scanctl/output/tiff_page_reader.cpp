@@ -94,10 +94,22 @@ class RgbaBandReader final : public TiffPageReader {
     const std::uint32_t* in = band_.data() + std::size_t{next_ - bandStart_} * width;
     const bool alpha = format_.colour == RowColour::kRgba;
     for (std::uint32_t x = 0; x < width; ++x) {
-      *row++ = static_cast<std::uint8_t>(TIFFGetR(in[x]));
-      *row++ = static_cast<std::uint8_t>(TIFFGetG(in[x]));
-      *row++ = static_cast<std::uint8_t>(TIFFGetB(in[x]));
-      if (alpha) *row++ = static_cast<std::uint8_t>(TIFFGetA(in[x]));
+      const std::uint32_t r = TIFFGetR(in[x]), g = TIFFGetG(in[x]), b = TIFFGetB(in[x]), a = TIFFGetA(in[x]);
+      if (!alpha || a == 255) {
+        *row++ = static_cast<std::uint8_t>(r);
+        *row++ = static_cast<std::uint8_t>(g);
+        *row++ = static_cast<std::uint8_t>(b);
+        if (alpha) *row++ = 255;
+        continue;
+      }
+      // libtiff hands out colours multiplied by alpha; PNG keeps them apart.
+      auto unmultiply = [a](std::uint32_t c) {
+        return static_cast<std::uint8_t>(a == 0 ? 0 : std::min<std::uint32_t>(255, (c * 255 + a / 2) / a));
+      };
+      *row++ = unmultiply(r);
+      *row++ = unmultiply(g);
+      *row++ = unmultiply(b);
+      *row++ = static_cast<std::uint8_t>(a);
     }
     ++next_;
     return true;
