@@ -1,5 +1,9 @@
 #include "acquire/dib_page_writer.h"
 
+#include <libdeflate.h>
+
+#include <cstring>
+#include <memory>
 #include <vector>
 
 #include "acquire/file_ops.h"
@@ -39,6 +43,11 @@ Layout ChooseLayout(const DibView& dib) {
   return IsGreyRamp(dib) ? Layout::kGrey : Layout::kPalette;
 }
 
+// libtiff's horizontal predictor is defined for 8-bit samples and up.
+bool UsesPredictor(const DibView& dib, Layout layout) {
+  return layout == Layout::kRgb || dib.BitsPerPixel() == 8;
+}
+
 bool SetTags(TIFF* tif, const DibView& dib, Layout layout) {
   const PageResolution res = ChoosePageResolution(dib.XPelsPerMeter(), dib.YPelsPerMeter(), dib.Width(), dib.Height());
   const bool rgb = layout == Layout::kRgb;
@@ -60,9 +69,8 @@ bool SetTags(TIFF* tif, const DibView& dib, Layout layout) {
   if (!ok) return false;
 
   if (bilevel) return TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4) != 0;
-  ok = TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) &&
-       TIFFSetField(tif, TIFFTAG_ZIPQUALITY, kDeflateLevel);
-  if (ok && bitsPerSample == 8) ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+  ok = TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE) != 0;
+  if (ok && UsesPredictor(dib, layout)) ok = TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
   if (ok && layout == Layout::kPalette) {
     const std::size_t entries = std::size_t{1} << dib.BitsPerPixel();
     std::vector<std::uint16_t> red(entries), green(entries), blue(entries);
@@ -77,25 +85,64 @@ bool SetTags(TIFF* tif, const DibView& dib, Layout layout) {
   return ok;
 }
 
-// The whole image top row first, rows unpadded, 24-bit pixels as RGB. One
-// call with the whole strip lets libtiff compress it with libdeflate.
-std::vector<std::uint8_t> StripFrom(const DibView& dib) {
+struct CompressorDeleter {
+  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
+};
+
+// Page-sized buffers are written in full before they are read: no zero fill,
+// which costs a pass over fresh memory.
+std::unique_ptr<std::uint8_t[]> Uninitialised(std::size_t size) {
+  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
+}
+
+// The whole image top row first, rows unpadded, 24-bit pixels as RGB. With
+// `difference` each sample is stored minus the same sample of the pixel to its
+// left (the horizontal predictor), computed straight from the bitmap.
+void FillStrip(const DibView& dib, bool difference, std::uint8_t* out) {
   const std::size_t rowBytes = dib.RowBytes();
-  std::vector<std::uint8_t> strip(rowBytes * dib.Height());
-  std::uint8_t* out = strip.data();
+  const bool rgb = dib.BitsPerPixel() == 24;
   for (std::uint32_t y = 0; y < dib.Height(); ++y, out += rowBytes) {
     const std::uint8_t* in = dib.Row(y);
-    if (dib.BitsPerPixel() != 24) {
-      std::copy(in, in + rowBytes, out);
-      continue;
-    }
-    for (std::size_t x = 0; x < rowBytes; x += 3) {
-      out[x] = in[x + 2];
-      out[x + 1] = in[x + 1];
-      out[x + 2] = in[x];
+    if (!rgb && !difference) {
+      std::memcpy(out, in, rowBytes);
+    } else if (!rgb) {
+      out[0] = in[0];
+      for (std::size_t x = 1; x < rowBytes; ++x) out[x] = static_cast<std::uint8_t>(in[x] - in[x - 1]);
+    } else {
+      out[0] = in[2];
+      out[1] = in[1];
+      out[2] = in[0];
+      const std::size_t step = difference ? 3 : 0;
+      for (std::size_t x = 3; x < rowBytes; x += 3) {
+        out[x] = static_cast<std::uint8_t>(in[x + 2] - (difference ? in[x + 2 - step] : 0));
+        out[x + 1] = static_cast<std::uint8_t>(in[x + 1] - (difference ? in[x + 1 - step] : 0));
+        out[x + 2] = static_cast<std::uint8_t>(in[x] - (difference ? in[x - step] : 0));
+      }
     }
   }
-  return strip;
+}
+
+// Deflate pages are compressed here in one call to libdeflate and handed to
+// libtiff as the raw strip: libtiff's own path would copy the page twice more
+// (a working copy for the predictor and an output buffer) for the same bytes.
+bool WriteDeflateStrip(TIFF* tif, const DibView& dib, bool difference) {
+  const std::size_t size = dib.RowBytes() * dib.Height();
+  const auto strip = Uninitialised(size);
+  FillStrip(dib, difference, strip.get());
+  const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
+      libdeflate_alloc_compressor(kDeflateLevel));
+  if (!compressor) return false;
+  const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
+  const auto compressed = Uninitialised(bound);
+  const std::size_t length = libdeflate_zlib_compress(compressor.get(), strip.get(), size, compressed.get(), bound);
+  return length != 0 && TIFFWriteRawStrip(tif, 0, compressed.get(), static_cast<tmsize_t>(length)) >= 0;
+}
+
+bool WriteBilevelStrip(TIFF* tif, const DibView& dib) {
+  const std::size_t size = dib.RowBytes() * dib.Height();
+  const auto strip = Uninitialised(size);
+  FillStrip(dib, false, strip.get());
+  return TIFFWriteEncodedStrip(tif, 0, strip.get(), static_cast<tmsize_t>(size)) >= 0;
 }
 
 }  // namespace
@@ -103,11 +150,13 @@ std::vector<std::uint8_t> StripFrom(const DibView& dib) {
 bool EncodeDibAsTiff(const DibView& dib, const std::string& path) {
   TiffPtr tif = OpenTiffQuietly(path, "w");
   if (!tif) return false;
-  if (!SetTags(tif.get(), dib, ChooseLayout(dib))) return false;
-  std::vector<std::uint8_t> strip = StripFrom(dib);
-  if (TIFFWriteEncodedStrip(tif.get(), 0, strip.data(), static_cast<tmsize_t>(strip.size())) < 0) return false;
+  const Layout layout = ChooseLayout(dib);
+  if (!SetTags(tif.get(), dib, layout)) return false;
+  const bool written = layout == Layout::kBilevelMinIsBlack || layout == Layout::kBilevelMinIsWhite
+                           ? WriteBilevelStrip(tif.get(), dib)
+                           : WriteDeflateStrip(tif.get(), dib, UsesPredictor(dib, layout));
   // Writes the directory now, where a full disk can still be seen.
-  return TIFFFlush(tif.get()) != 0;
+  return written && TIFFFlush(tif.get()) != 0;
 }
 
 bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& path) {
