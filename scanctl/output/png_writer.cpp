@@ -39,7 +39,7 @@ PngWriteStatus WriteRows(png_structp png, png_infop info, std::FILE* file, TiffP
   // Fixed filters: choosing one per row costs more than it saves at level 1.
   // Packed and palette pixels gain nothing from differencing.
   png_set_filter(png, PNG_FILTER_TYPE_BASE,
-                 f.bitDepth < 8 || f.colour == RowColour::kPalette ? PNG_FILTER_NONE : PNG_FILTER_UP);
+                 f.bitDepth < 8 || f.colour == RowColour::kPalette ? PNG_FILTER_NONE : PNG_FILTER_SUB);
   png_write_info(png, info);
   for (std::uint32_t y = 0; y < f.height; ++y) {
     if (!source.ReadRow(row)) return PngWriteStatus::kSourceFailed;
