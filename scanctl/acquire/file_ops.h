@@ -5,7 +5,8 @@
 
 namespace folvane {
 
-// Removes the file; true when no file of that name exists afterwards.
+// Removes the file (never a directory); true when no file of that name
+// exists afterwards.
 bool RemoveFileIfPresent(const std::string& path);
 
 // Moves `from` onto `to`, replacing a file already there.

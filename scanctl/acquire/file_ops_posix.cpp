@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 
@@ -5,7 +7,8 @@
 
 namespace folvane {
 
-bool RemoveFileIfPresent(const std::string& path) { return std::remove(path.c_str()) == 0 || errno == ENOENT; }
+// unlink, not remove: remove() would also take away an empty directory.
+bool RemoveFileIfPresent(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
 
 bool MoveFileOver(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "acquire/file_ops.h"
 #include "acquire/page_store.h"
 #include "output/png_messages.h"
 #include "output/png_writer.h"
@@ -25,11 +24,14 @@ std::string PngOutputName(std::string_view baseName, std::uint32_t index, std::u
 PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& pngPath) {
   const auto reader = TiffPageReader::Open(pagePath);
   if (!reader) return PngPageOutcome::kPageUnreadable;
-  const std::string partial = pngPath + ".part";
-  const PngWriteStatus status = WritePng(*reader, partial);
-  if (status == PngWriteStatus::kWritten && MoveFileOver(partial, pngPath)) return PngPageOutcome::kWritten;
-  RemoveFileIfPresent(partial);
-  return status == PngWriteStatus::kSourceFailed ? PngPageOutcome::kPageUnreadable : PngPageOutcome::kOutputFailed;
+  // Written under its own name: a temporary name could pass the path length
+  // limit where the real one does not.
+  switch (WritePng(*reader, pngPath)) {
+    case PngWriteStatus::kWritten: return PngPageOutcome::kWritten;
+    case PngWriteStatus::kSourceFailed: return PngPageOutcome::kPageUnreadable;
+    case PngWriteStatus::kOutputFailed: break;
+  }
+  return PngPageOutcome::kOutputFailed;
 }
 
 bool PngExportResult::AnyOutputFailed() const {

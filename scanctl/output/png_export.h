@@ -32,8 +32,7 @@ enum class PngPageOutcome {
   kOutputFailed,    // the PNG file could not be written: nothing left under its name
 };
 
-// One page file to one PNG file. The PNG is written under a temporary name
-// and moved into place once complete.
+// One page file to one PNG file; on failure no file is left under pngPath.
 PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& pngPath);
 
 struct PngExportResult {

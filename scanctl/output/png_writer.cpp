@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "acquire/file_ops.h"
+
 namespace folvane {
 namespace {
 
@@ -76,6 +78,8 @@ PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
   png_destroy_write_struct(&png, &info);
   // Buffered bytes reach the disk here; a full disk shows now.
   if (std::fclose(file.release()) != 0 && status == PngWriteStatus::kWritten) status = PngWriteStatus::kOutputFailed;
+  // Never a partial picture under the page's name.
+  if (status != PngWriteStatus::kWritten) RemoveFileIfPresent(path);
   return status;
 }
 

@@ -13,7 +13,8 @@ enum class PngWriteStatus {
   kOutputFailed,  // the PNG file could not be created or written
 };
 
-// Writes `path` directly; on anything but kWritten the caller removes it.
+// Writes `path` directly. On failure a file this call created is removed
+// again; a file it could not open (read-only, locked) is left alone.
 PngWriteStatus WritePng(TiffPageReader& source, const std::string& path);
 
 }  // namespace folvane
