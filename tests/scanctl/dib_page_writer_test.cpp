@@ -233,6 +233,25 @@ TEST(DibPageWriter, RejectsMalformedBitmapsAndWritesNothing) {
   for (const auto* good : {&grey, &bw, &rgb}) EXPECT_TRUE(WriteDibPage(*good, dir / "page.tif"));
 }
 
+TEST(DibPageWriter, AnyHeaderByteChangedEitherStoresAReadablePageOrNothing) {
+  TempDir dir;
+  const std::string path = dir / "page.tif";
+  for (const auto& dib : {MakeDib({1, 21, 5, false, {kBlack, kWhite}}).bytes, MakeDib({8, 9, 4, true, GreyRamp(8)}).bytes,
+                          MakeDib({24, 5, 3, false, {}}).bytes}) {
+    for (std::size_t at = 0; at < 44; ++at) {
+      for (int value : {0x00, 0x01, 0x7f, 0x80, 0xff}) {
+        std::vector<std::uint8_t> changed = dib;
+        changed[at] = static_cast<std::uint8_t>(value);
+        if (WriteDibPage(changed, path)) {
+          EXPECT_TRUE(test::ReadTiffColours(path)) << at << " " << value;
+        } else {
+          EXPECT_FALSE(std::filesystem::exists(path)) << at << " " << value;
+        }
+      }
+    }
+  }
+}
+
 TEST(DibPageWriter, AcceptsLargerHeadersAndSkipsATableOf24BitBitmaps) {
   TempDir dir;
   // A BITMAPV5HEADER (124 bytes) before the table.
