@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint32_t kMaxSide = 1000000;
 // Rows decoded at once by the generic path, and the memory they may take.
 constexpr std::uint32_t kPreferredBandRows = 64;
+constexpr std::uint64_t kPreferredBandBytes = std::uint64_t{16} * 1024 * 1024;
 constexpr std::uint64_t kMaxBandBytes = std::uint64_t{256} * 1024 * 1024;
 
 int Channels(RowColour c) {
@@ -67,11 +68,15 @@ class RgbaBandReader final : public TiffPageReader {
     if (TIFFIsTiled(r->tif_.get())) TIFFGetField(r->tif_.get(), TIFFTAG_TILELENGTH, &unit);
     else TIFFGetFieldDefaulted(r->tif_.get(), TIFFTAG_ROWSPERSTRIP, &unit);
     unit = std::clamp<std::uint32_t>(unit, 1, height);
-    const std::uint64_t rows =
-        std::min<std::uint64_t>(height, (std::uint64_t{kPreferredBandRows} + unit - 1) / unit * unit);
-    if (std::uint64_t{width} * rows * 4 > kMaxBandBytes) return nullptr;
+    // Whole strips or tile rows, enough for some 64 rows while that stays
+    // small; one strip alone may take up to the hard limit.
+    const std::uint64_t unitBytes = std::uint64_t{width} * unit * 4;
+    if (unitBytes > kMaxBandBytes) return nullptr;
+    const std::uint64_t units = std::clamp<std::uint64_t>(kPreferredBandBytes / unitBytes, 1,
+                                                          (std::uint64_t{kPreferredBandRows} + unit - 1) / unit);
+    const std::uint64_t rows = std::min<std::uint64_t>(height, units * unit);
     r->bandRows_ = static_cast<std::uint32_t>(rows);
-    r->band_.resize(static_cast<std::size_t>(std::uint64_t{width} * rows));
+    r->band_.reset(new std::uint32_t[static_cast<std::size_t>(std::uint64_t{width} * rows)]());
 
     r->format_.width = width;
     r->format_.height = height;
@@ -87,11 +92,11 @@ class RgbaBandReader final : public TiffPageReader {
       const std::uint32_t rows = std::min(bandRows_, format_.height - next_);
       image_.row_offset = static_cast<int>(next_);
       image_.col_offset = 0;
-      if (!TIFFRGBAImageGet(&image_, band_.data(), width, rows)) return false;
+      if (!TIFFRGBAImageGet(&image_, band_.get(), width, rows)) return false;
       bandStart_ = next_;
       bandFilled_ = rows;
     }
-    const std::uint32_t* in = band_.data() + std::size_t{next_ - bandStart_} * width;
+    const std::uint32_t* in = band_.get() + std::size_t{next_ - bandStart_} * width;
     const bool alpha = format_.colour == RowColour::kRgba;
     for (std::uint32_t x = 0; x < width; ++x) {
       const std::uint32_t r = TIFFGetR(in[x]), g = TIFFGetG(in[x]), b = TIFFGetB(in[x]), a = TIFFGetA(in[x]);
@@ -120,7 +125,7 @@ class RgbaBandReader final : public TiffPageReader {
   TiffPtr tif_;
   TIFFRGBAImage image_{};
   bool begun_ = false;
-  std::vector<std::uint32_t> band_;
+  std::unique_ptr<std::uint32_t[]> band_;
   std::uint32_t bandRows_ = 0, bandStart_ = 0, bandFilled_ = 0, next_ = 0;
 };
 
