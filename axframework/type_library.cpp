@@ -80,6 +80,12 @@ HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   if (FAILED(hr)) return hr;
   LibAttr attr(lib.Get());
   if (FAILED(hr = attr.Load())) return hr;
+  // A registration that is already gone counts as removed.
+  BSTR registeredPath = nullptr;
+  if (FAILED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, &registeredPath))) {
+    return S_OK;
+  }
+  SysFreeString(registeredPath);
   if (perUser) {
     if (auto fn = OleAutFunction<UnregisterForUserFn>("UnRegisterTypeLibForUser")) {
       hr = fn(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
@@ -89,7 +95,6 @@ HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   } else {
     hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
   }
-  // A registration that is already gone counts as removed.
   if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
   return hr;
 }
