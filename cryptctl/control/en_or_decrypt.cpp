@@ -49,19 +49,37 @@ ax::Bstr MessageToBstr(const std::string& message) {
   return ax::Bstr(*wide);
 }
 
+// Narrow text from the token as a BSTR in the ANSI code page. Bytes that
+// aren't valid text there still give a string (the key uses the bytes).
+ax::Bstr AnsiToBstr(const std::string& text) {
+  if (text.empty()) return ax::Bstr(std::wstring_view());
+  if (auto strict = bidder::CodePageToWide(text, CP_ACP)) return ax::Bstr(*strict);
+  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  std::wstring wide(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+  return ax::Bstr(wide);
+}
+
 }  // namespace
 
-// The token as one call uses it.
+// The token as one call uses it, through the token routines over FT_ND_API.
 class CEnOrDecrypt::Token final : public KeyToken {
  public:
   explicit Token(CEnOrDecrypt& control) : control_(control) {}
-  // Until the token routines over FT_ND_API are linked, the control sees no
-  // token: every call that needs one gets the message of a missing device.
-  std::string VerifyPin(std::string_view) override { return msg::kPinOpenDeviceFailed; }
-  std::string ReadUserIdKey(std::string&) override { return msg::kCannotOpenDevice; }
+
+  std::string VerifyPin(std::string_view pin) override { return VerifyPIN(pin); }
+
+  std::string ReadUserIdKey(std::string& key) override {
+    const std::string message = RefreshTokenIdentity(control_.m_token);
+    // The serial number is kept as soon as it was read, the USERID only after a whole read.
+    if (const auto& serial = control_.m_token.serialNumber) control_.m_bstrSerialNumber = AnsiToBstr(*serial);
+    if (const auto& userId = control_.m_token.userId) control_.m_bstrUserID = AnsiToBstr(*userId);
+    if (message.empty()) key = control_.m_token.userId.value_or(std::string());
+    return message;
+  }
 
  private:
-  [[maybe_unused]] CEnOrDecrypt& control_;
+  CEnOrDecrypt& control_;
 };
 
 CEnOrDecrypt::CEnOrDecrypt()

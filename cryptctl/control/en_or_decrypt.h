@@ -8,6 +8,7 @@
 #include "axframework/control.h"
 #include "axframework/type_info_dispatch.h"
 #include "lockvale_idl.h"
+#include "token/token_access.h"
 
 namespace lockvale {
 
@@ -42,8 +43,12 @@ class CEnOrDecrypt : public ax::TypeInfoDispatch<IEnOrDecrypt>,
   HRESULT RunCall(LONG verifyPinFlag, BSTR pin, LONG typeFlag, BSTR passPhrase, BSTR source, BSTR destination,
                   bool encrypt, BSTR* result) noexcept;
 
-  ax::Bstr m_bstrUserID;        // the USERID of the last whole token read
-  ax::Bstr m_bstrSerialNumber;  // "%08X" serial number of the last token read
+  // What the token reads left: the USERID's own bytes (the key string for type
+  // flag 0, never round-tripped through a code page) and the serial number...
+  TokenIdentity m_token;
+  // ...and the same as text for COM callers (ANSI code page).
+  ax::Bstr m_bstrUserID;
+  ax::Bstr m_bstrSerialNumber;
 };
 
 }  // namespace lockvale
