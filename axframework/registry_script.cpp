@@ -1,6 +1,7 @@
 #include "registry_script.h"
 
 #include <cwctype>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -275,7 +276,7 @@ std::wstring QuoteForScript(std::wstring_view text) {
   return out;
 }
 
-HRESULT ExpandScript(std::wstring_view script, std::span<const ScriptReplacement> replacements, std::wstring& out) {
+HRESULT ExpandScript(std::wstring_view script, std::span<const ScriptReplacement> replacements, std::wstring& out) try {
   out.clear();
   for (std::size_t i = 0; i < script.size();) {
     if (script[i] != L'%') {
@@ -298,6 +299,8 @@ HRESULT ExpandScript(std::wstring_view script, std::span<const ScriptReplacement
     i = end + 1;
   }
   return S_OK;
+} catch (const std::bad_alloc&) {
+  return E_OUTOFMEMORY;
 }
 
 HRESULT RunRegistryScript(std::wstring_view expandedScript, bool registering, bool perUser) {

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "bstr.h"
 #include "module.h"
 
 namespace ax {
@@ -81,11 +82,11 @@ HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   LibAttr attr(lib.Get());
   if (FAILED(hr = attr.Load())) return hr;
   // A registration that is already gone counts as removed.
-  BSTR registeredPath = nullptr;
-  if (FAILED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, &registeredPath))) {
+  Bstr registeredPath;
+  if (FAILED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid,
+                                   registeredPath.Put()))) {
     return S_OK;
   }
-  SysFreeString(registeredPath);
   if (perUser) {
     if (auto fn = OleAutFunction<UnregisterForUserFn>("UnRegisterTypeLibForUser")) {
       hr = fn(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);

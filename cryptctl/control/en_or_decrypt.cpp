@@ -39,8 +39,9 @@ namespace {
 constexpr SIZEL kDefaultExtent{5080, 5080};
 
 // A BSTR argument as narrow text in the ANSI code page, strictly: nullopt when
-// a character has no exact counterpart there.
-std::optional<std::string> ToAnsi(BSTR text) { return bidder::WideToCodePage(ax::BstrText(text), CP_ACP); }
+// a character has no exact counterpart there. (The code page by number, so
+// that a system whose ANSI code page is UTF-8 gets UTF-8's own strict flags.)
+std::optional<std::string> ToAnsi(BSTR text) { return bidder::WideToCodePage(ax::BstrText(text), GetACP()); }
 
 // The result strings are GBK text whatever the process's code page.
 ax::Bstr MessageToBstr(const std::string& message) {
