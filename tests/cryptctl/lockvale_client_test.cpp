@@ -430,3 +430,45 @@ TEST_F(LockvaleClient, CarriesItsVersionAndToolboxResources) {
 }
 
 }  // namespace
+
+namespace {
+
+// Registration refuses a module path of 260 characters or more (the registry
+// scripts and the type library registration take it whole) before writing anything.
+TEST(LockvaleRegistration, RefusesAModulePathTooLongToRegister) {
+  wchar_t here[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, here, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  std::wstring dir(here, n);
+  dir.resize(dir.find_last_of(L'\\'));
+  const std::wstring source = dir;
+  dir += L"\\long-path";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  while (dir.size() < 250) {
+    dir += L"\\directory-making-the-path-long";
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) {
+    ASSERT_TRUE(CopyFileW((source + file).c_str(), (dir + file).c_str(), FALSE));
+  }
+  const std::wstring dll = dir + L"\\Lockvale.dll";
+  ASSERT_GE(dll.size(), static_cast<size_t>(MAX_PATH));
+  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(module, nullptr) << GetLastError();
+  using EntryFn = HRESULT(WINAPI*)();
+  auto registerServer = reinterpret_cast<EntryFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+  ASSERT_NE(registerServer, nullptr);
+  // Registration runs under the system default locale and gives the caller's back.
+  const LCID callerLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT);
+  ASSERT_TRUE(SetThreadLocale(callerLocale));
+  EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(GetThreadLocale(), callerLocale);
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID\\Lockvale.DLL", 0, KEY_READ, &key), ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
+  FreeLibrary(module);
+  for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) DeleteFileW((dir + file).c_str());
+  while (dir.size() > source.size() && RemoveDirectoryW(dir.c_str())) dir.resize(dir.find_last_of(L'\\'));
+}
+
+}  // namespace
