@@ -458,14 +458,25 @@ TEST(LockvaleRegistration, RefusesAModulePathTooLongToRegister) {
   using EntryFn = HRESULT(WINAPI*)();
   auto registerServer = reinterpret_cast<EntryFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
   ASSERT_NE(registerServer, nullptr);
+  // The prefix may hold an earlier registration (unregistering keeps the AppID
+  // root), so compare with what was there before rather than with nothing.
+  auto keyExists = [](const wchar_t* path) {
+    HKEY key = nullptr;
+    const bool exists = RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+    if (key) RegCloseKey(key);
+    return exists;
+  };
+  const wchar_t* const watchedKeys[] = {L"AppID\\Lockvale.DLL", L"Lockvale.EnOrDecrypt"};
+  std::vector<bool> existedBefore;
+  for (const wchar_t* path : watchedKeys) existedBefore.push_back(keyExists(path));
   // Registration runs under the system default locale and gives the caller's back.
   const LCID callerLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT);
   ASSERT_TRUE(SetThreadLocale(callerLocale));
   EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
   EXPECT_EQ(GetThreadLocale(), callerLocale);
-  HKEY key = nullptr;
-  EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID\\Lockvale.DLL", 0, KEY_READ, &key), ERROR_SUCCESS);
-  if (key) RegCloseKey(key);
+  for (size_t i = 0; i < std::size(watchedKeys); ++i) {
+    EXPECT_EQ(keyExists(watchedKeys[i]), existedBefore[i]) << i;
+  }
   FreeLibrary(module);
   for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) DeleteFileW((dir + file).c_str());
   while (dir.size() > source.size() && RemoveDirectoryW(dir.c_str())) dir.resize(dir.find_last_of(L'\\'));
