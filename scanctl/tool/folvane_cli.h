@@ -1,0 +1,34 @@
+#pragma once
+// The folvane command line: the scanning control's document engine for
+// servers, integrators and tests.
+//   folvane <command> ARGS...      (folvane help lists the commands)
+// Exit status: 0 success, 1 failure (with a message), 2 usage error.
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace folvane::cli {
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitFailure = 1;
+inline constexpr int kExitUsage = 2;
+
+// What differs between the platforms' command lines.
+struct Platform {
+  // A path argument (UTF-8) as the narrow path that fopen takes; nullopt when
+  // the platform's file names cannot express it.
+  std::function<std::optional<std::string>(const std::string& utf8)> toFilePath;
+  // A message of the control (code page 936) as the console shows it.
+  std::function<std::string(const std::string& gbk)> toConsoleText;
+};
+
+// One command: `args` are the arguments after the command's name (UTF-8).
+using CommandFunction = int (*)(const std::vector<std::string>& args, const Platform& platform, std::ostream& out,
+                                std::ostream& err);
+
+// args: the arguments after the program name, as UTF-8.
+int Run(const std::vector<std::string>& args, const Platform& platform, std::ostream& out, std::ostream& err);
+
+}  // namespace folvane::cli
