@@ -182,7 +182,8 @@ bool ReadOnlyStrip(TIFF* tif, const InputFile& in, std::vector<std::uint8_t>& da
   const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, 0, &error);
   if (error) return false;
   const std::uint64_t size = TIFFGetStrileByteCountWithErr(tif, 0, &error);
-  if (error || size == 0 || offset > in.size || size > in.size - offset) return false;
+  // The size a directory claims is checked against the file before anything is allocated.
+  if (error || size == 0 || offset > in.size || size > in.size - offset || size > kMaxDecodedBytes) return false;
   data.resize(static_cast<std::size_t>(size));
   return TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) == static_cast<tmsize_t>(size);
 }
