@@ -188,6 +188,14 @@ bool ReadOnlyStrip(TIFF* tif, const InputFile& in, std::vector<std::uint8_t>& da
   return TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) == static_cast<tmsize_t>(size);
 }
 
+// A zlib stream's two header bytes (deflate, a window PDF readers accept, the
+// check bits). Decoding the whole strip to prove it would cost more than the
+// rest of the binding; a strip that does not even start as zlib data goes
+// through libtiff instead, which refuses it.
+bool StartsLikeZlib(const std::vector<std::uint8_t>& data) {
+  return data.size() >= 2 && (data[0] & 0x0F) == 8 && (data[0] >> 4) <= 7 && ((data[0] << 8) | data[1]) % 31 == 0;
+}
+
 // Takes the strip unchanged where PDF has a filter for it that decodes to the
 // same samples.
 bool TryPassThrough(TIFF* tif, const InputFile& in, const Layout& layout, PageImage& image) {
@@ -210,7 +218,7 @@ bool TryPassThrough(TIFF* tif, const InputFile& in, const Layout& layout, PageIm
     // Min-is-white grey would need a Decode array: it is re-encoded instead.
     if (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.samplesPerPixel != layout.colors) return false;
     if (layout.predictor != 1 && !(layout.predictor == 2 && layout.bitsPerSample == 8)) return false;
-    if (!ReadOnlyStrip(tif, in, image.data)) return false;
+    if (!ReadOnlyStrip(tif, in, image.data) || !StartsLikeZlib(image.data)) return false;
     image.encoding = PdfImageEncoding::kFlate;
     image.tiffPredictor = layout.predictor == 2;
     image.passedThrough = true;

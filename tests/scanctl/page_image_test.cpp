@@ -84,6 +84,7 @@ TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {
       {"four billion pixels wide", HandMadeTiff(0xF0000000u, 10, 1, 1, 4, 0, 50, 50)},
       {"decoded size over the cap", HandMadeTiff(100000, 100000, 8, 1, 8, 1, 50, 50)},
       {"rows missing from an uncompressed strip", HandMadeTiff(5000, 5000, 8, 3, 1, 2, 75000000, 1000)},
+      {"deflate strip that is no zlib data", HandMadeTiff(10, 10, 8, 1, 8, 1, 100, 100)},
       {"16-bit grey", HandMadeTiff(10, 10, 16, 1, 1, 1, 200, 200)},
       {"ycbcr without jpeg", HandMadeTiff(10, 10, 8, 3, 1, 6, 300, 300)},
       {"rgb of 4-bit samples", HandMadeTiff(10, 10, 4, 3, 1, 2, 150, 150)},
@@ -99,6 +100,39 @@ TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {
   // The hand-made layout itself is sound: the same file with honest sizes loads.
   bidder::test::WriteFile(dir / "honest.tif", HandMadeTiff(10, 10, 8, 1, 1, 1, 100, 100));
   EXPECT_TRUE(LoadPageImage(dir / "honest.tif"));
+}
+
+
+// Damaged copies of real page files (bytes overwritten, files cut short):
+// each is read or refused, never a crash or a runaway allocation (the
+// sanitizer build watches the reads).
+TEST(LoadPageImage, SurvivesDamagedPageFiles) {
+  TempDir dir;
+  const std::string source = dir / "source.tif", damaged = dir / "damaged.tif";
+  const test::TiffSpec kinds[] = {
+      test::Spec(200, 60, PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4),
+      test::Spec(90, 40, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_ADOBE_DEFLATE, 2),
+      test::Spec(70, 30, PHOTOMETRIC_PALETTE, 4, 1, COMPRESSION_LZW),
+  };
+  unsigned state = 12345;
+  auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+  int loaded = 0, refused = 0;
+  for (const auto& kind : kinds) {
+    test::WriteTiffFixture(source, kind);
+    const std::string bytes = bidder::test::ReadFile(source);
+    for (int variant = 0; variant < 150; ++variant) {
+      std::string copy = bytes;
+      if (variant % 3 == 0) {
+        copy.resize(next() % copy.size());
+      } else {
+        for (int flips = 1 + next() % 4; flips > 0; --flips) copy[next() % copy.size()] = static_cast<char>(next());
+      }
+      bidder::test::WriteFile(damaged, copy);
+      (LoadPageImage(damaged) ? loaded : refused)++;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(loaded, 0);
 }
 
 }  // namespace
