@@ -34,7 +34,8 @@ void ExpectSoundStructure(const std::string& pdf) {
   ASSERT_TRUE(pdf.ends_with("%%EOF\n"));
   const std::size_t startxref = pdf.rfind("startxref\n");
   ASSERT_NE(startxref, std::string::npos);
-  const std::size_t table = std::stoull(pdf.substr(startxref + 10));
+  const auto table = static_cast<std::size_t>(std::stoull(pdf.substr(startxref + 10)));
+  ASSERT_LT(table, pdf.size());
   ASSERT_EQ(pdf.compare(table, 7, "xref\n0 "), 0);
   std::istringstream in(pdf.substr(table + 7));
   std::size_t count = 0;
@@ -43,7 +44,7 @@ void ExpectSoundStructure(const std::string& pdf) {
   std::string line;
   std::getline(in, line);
   for (std::size_t id = 0; id < count; ++id) {
-    std::uint64_t offset = 0;
+    std::size_t offset = 0;
     std::string generation, kind;
     in >> offset >> generation >> kind;
     if (id == 0) {
@@ -51,6 +52,7 @@ void ExpectSoundStructure(const std::string& pdf) {
       continue;
     }
     ASSERT_EQ(kind, "n") << id;
+    ASSERT_LT(offset, pdf.size()) << id;
     const std::string header = std::to_string(id) + " 0 obj";
     EXPECT_EQ(pdf.compare(offset, header.size(), header), 0) << "object " << id;
   }
