@@ -84,7 +84,7 @@ bool WritePage(const std::string& path, unsigned page) {
       const bool ink = Ink(x, y, page);
       if (kind == Kind::kBilevel) {
         // A little speckle, as thresholded scans have.
-        if (ink || noise.Next() % 4000 == 0) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
+        if (ink || noise.Next() % 20000 == 0) row[x / 8] |= static_cast<std::uint8_t>(0x80 >> (x % 8));
         continue;
       }
       // Paper with sensor noise; ink with soft edges; a photo block on colour pages.

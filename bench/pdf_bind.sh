@@ -2,7 +2,8 @@
 # Binding 100 scanned A4 pages at 300 dpi (6 in 10 black-and-white, 2 grey,
 # 2 colour, written the way the control stores pages) into one PDF with
 # `folvane pdf`, with img2pdf and with tiff2pdf (on one multi-page TIFF made
-# from the same pages beforehand with tiffcp). Prints the time of each, the
+# from the same pages beforehand with tiffcp; all three bind the same
+# compressed strips). Prints the time of each, the
 # ratios, peak RSS, and folvane's peak RSS for 25 against 100 pages; checks
 # that folvane's PDF gives back every page's pixels.
 #   bench/pdf_bind.sh [NATIVE_BUILD_DIR]     (default build/native)
@@ -22,12 +23,24 @@ trap 'rm -rf "$work"' EXIT
 cd "$work"
 
 echo "generating $pages pages ..."
-mkdir pages
-"$generator" pages "$pages"
+mkdir generated pages
+"$generator" generated "$pages"
+# One multi-page TIFF for tiff2pdf (tiffcp, each page in one strip, G4 kept
+# G4, the others Deflate with predictor at level 1); then the page files are
+# split back out of it with their strips copied unchanged, so that all three
+# tools bind exactly the same compressed bytes.
+for ((i = 0; i < pages; i++)); do
+  page=generated/$i.tif
+  if tiffinfo "$page" 2>/dev/null | grep -q 'CCITT Group 4'; then codec=g4; else codec=zip:2:p1; fi
+  tiffcp -a -r 100000 -c "$codec" "$page" multi.tif 2>/dev/null
+done
+rm -r generated
+tiffsplit multi.tif split-
+i=0
+for f in $(ls split-*.tif | sort); do mv "$f" "pages/$i.tif"; i=$((i + 1)); done
 list=()
 for ((i = 0; i < pages; i++)); do list+=("pages/$i.tif"); done
-tiffcp "${list[@]}" multi.tif
-echo "page files: $(du -sm pages | cut -f1) MB"
+echo "page files: $(du -sm pages | cut -f1) MB, multi-page TIFF: $(du -sm multi.tif | cut -f1) MB"
 
 # measure NAME RUNS COMMAND...: best wall time of RUNS runs, and that run's peak RSS.
 declare -A seconds rss
