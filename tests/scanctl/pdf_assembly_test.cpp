@@ -188,6 +188,51 @@ TEST(AssemblePdf, ChineseDocumentInformationReadsBack) {
 }
 
 #ifndef _WIN32
+// A JPEG page some other program left (YCbCr, several strips): bound as
+// libtiff decodes it, no further loss.
+TEST(AssemblePdf, JpegPageIsBoundAsLibtiffDecodesIt) {
+  if (!TIFFIsCODECConfigured(COMPRESSION_JPEG)) GTEST_SKIP() << "libtiff without JPEG";
+  TempDir dir;
+  const std::string page = dir / "0.tif";
+  constexpr std::uint32_t kWidth = 64, kHeight = 48;
+  {
+    TIFF* t = TIFFOpen(page.c_str(), "w");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, kWidth);
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, kHeight);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_JPEG);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR);
+    TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, 16);
+    std::vector<std::uint8_t> row(kWidth * 3);
+    for (std::uint32_t y = 0; y < kHeight; ++y) {
+      for (std::uint32_t x = 0; x < kWidth; ++x) {
+        row[x * 3] = static_cast<std::uint8_t>(x * 4);
+        row[x * 3 + 1] = static_cast<std::uint8_t>(y * 5);
+        row[x * 3 + 2] = static_cast<std::uint8_t>((x * y) & 0xFF);
+      }
+      ASSERT_GE(TIFFWriteScanline(t, row.data(), y, 0), 0);
+    }
+    TIFFClose(t);
+  }
+  std::vector<std::uint8_t> decoded(kWidth * kHeight * 3);
+  {
+    TIFF* t = TIFFOpen(page.c_str(), "r");
+    ASSERT_TRUE(t);
+    TIFFSetField(t, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
+    for (std::uint32_t y = 0; y < kHeight; ++y) ASSERT_GE(TIFFReadScanline(t, &decoded[y * kWidth * 3], y, 0), 0);
+    TIFFClose(t);
+  }
+  const std::string output = dir / "out.pdf";
+  ExpectWritten(Bind({page}, output), 1);
+  const auto images = test::ExtractImages(output, dir.path().string());
+  ASSERT_EQ(images.size(), 1u);
+  EXPECT_TRUE(images[0].rgb == decoded);
+}
+
 // A disk that fills up while the PDF is written: a file size limit makes the
 // writes fail the same way.
 TEST(AssemblePdf, WriteFailureRemovesThePartialFileAndKeepsThePages) {
