@@ -1,0 +1,52 @@
+#pragma once
+// A page file read as the image of one PDF page. Page files are untrusted
+// (any file can sit under a page file's name): reading never crashes and
+// never allocates more than the caps below allow.
+//
+// The compressed strip goes into the PDF unchanged where the file allows it
+// (one strip of CCITT G4, or of Deflate with or without the horizontal
+// predictor, in a colour model PDF has); everything else that libtiff can
+// decode is re-encoded without loss with Flate.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace folvane {
+
+enum class PdfColorModel { kGray, kRgb, kCmyk, kIndexed };
+
+enum class PdfImageEncoding {
+  kCcittG4,  // /CCITTFaxDecode, K -1
+  kFlate,    // /FlateDecode, optionally with the TIFF predictor (Predictor 2)
+};
+
+struct PageImage {
+  std::uint32_t width = 0;   // pixels
+  std::uint32_t height = 0;  // pixels
+  // Pixels per inch as the file states them; 0 when the file has no usable
+  // resolution.
+  double xDpi = 0;
+  double yDpi = 0;
+  PdfColorModel colorModel = PdfColorModel::kGray;
+  int bitsPerComponent = 8;
+  // kIndexed: (1 << bitsPerComponent) RGB triples of 8 bits.
+  std::vector<std::uint8_t> palette;
+  PdfImageEncoding encoding = PdfImageEncoding::kFlate;
+  bool blackIs1 = false;      // kCcittG4: the decoded 1 bits are black
+  bool tiffPredictor = false;  // kFlate: rows are horizontal differences
+  bool passedThrough = false;  // the file's own compressed data, unchanged
+  std::vector<std::uint8_t> data;  // the stream's encoded bytes
+};
+
+// Caps for untrusted files: a side of more pixels than any scanner gives, or
+// more decoded bytes than fit comfortably in a 32-bit process, is refused.
+inline constexpr std::uint32_t kMaxImageSide = 1u << 17;
+inline constexpr std::uint64_t kMaxDecodedBytes = 512ull << 20;
+
+// nullopt when the file is missing, not a TIFF, damaged, or holds an image
+// this reader does not support (tiles, separate planes, 16-bit samples,
+// colour models other than grey, palette, RGB and CMYK).
+std::optional<PageImage> LoadPageImage(const std::string& path);
+
+}  // namespace folvane

@@ -1,0 +1,48 @@
+#pragma once
+// Binding page files into one PDF 1.4 document: one page per page file that
+// can be read, in the order given, each page exactly the size of its image at
+// the image's resolution. One page's data is in memory at a time.
+//
+// The document is written and closed before anything else happens to it: the
+// caller deletes the page files only when `deletePages` says the PDF is
+// complete on disk. On a failure the partial output is removed and the pages
+// stay for another attempt.
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace folvane {
+
+// The document information entries, as ANSI (code page 936) text.
+struct PdfDocumentInfo {
+  std::string creator;
+  std::string author;
+  std::string title;
+  std::string subject;
+};
+
+enum class PdfAssemblyOutcome {
+  kWritten,        // the PDF is complete on disk
+  kCannotCreate,   // the output file could not be created; nothing written
+  kNoPage,         // no page file could be read; no file left behind
+  kWriteFailed,    // writing or closing failed; the partial file is removed
+};
+
+struct PdfAssemblyResult {
+  PdfAssemblyOutcome outcome = PdfAssemblyOutcome::kWriteFailed;
+  // True only for kWritten: the page files may go now.
+  bool deletePages = false;
+  // For the message box: empty on success, else one of folvane::msg (GBK).
+  std::string message;
+  std::uint32_t pagesWritten = 0;
+  // Positions in `pageFiles` of the files that could not be read (skipped).
+  std::vector<std::uint32_t> skippedPages;
+};
+
+// `standardOutput` receives the console text for an output file that cannot
+// be created (the control passes std::cout).
+PdfAssemblyResult AssemblePdf(const std::vector<std::string>& pageFiles, const std::string& outputPath,
+                              const PdfDocumentInfo& info, std::ostream& standardOutput);
+
+}  // namespace folvane

@@ -1,0 +1,139 @@
+// Reading page files: which ones pass their compressed data through, and
+// that hostile files are refused without a crash.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "fixture_cases.h"
+#include "output/page_image.h"
+#include "support/temp_dir.h"
+
+namespace folvane {
+namespace {
+
+using test::FixtureCases;
+using bidder::test::TempDir;
+
+TEST(LoadPageImage, PassesThroughOneStripOfG4OrDeflateAndReencodesTheRest) {
+  TempDir dir;
+  for (const auto& c : FixtureCases()) {
+    const std::string path = dir / "page.tif";
+    test::WriteTiffFixture(path, c.spec);
+    const auto image = LoadPageImage(path);
+    ASSERT_TRUE(image) << c.name;
+    EXPECT_EQ(image->passedThrough, c.passedThrough) << c.name;
+    EXPECT_EQ(image->width, c.spec.width) << c.name;
+    EXPECT_EQ(image->height, c.spec.height) << c.name;
+    EXPECT_FALSE(image->data.empty()) << c.name;
+    if (c.passedThrough) {  // unchanged: the stream holds exactly the strip's bytes
+      EXPECT_EQ(image->encoding == PdfImageEncoding::kCcittG4, c.spec.compression == COMPRESSION_CCITTFAX4) << c.name;
+      EXPECT_EQ(image->tiffPredictor, c.spec.predictor == 2) << c.name;
+    }
+  }
+}
+
+// A little-endian TIFF with one directory, written field by field, for the
+// files libtiff itself would never write.
+std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_t bits, std::uint16_t samples,
+                         std::uint16_t compression, std::uint16_t photometric, std::uint32_t stripBytes,
+                         std::size_t dataBytes) {
+  struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t value;
+  };
+  const std::uint32_t dataOffset = 8 + 2 + 9 * 12 + 4;
+  const Entry entries[] = {{256, 4, width},      {257, 4, height},    {258, 3, bits},
+                           {259, 3, compression}, {262, 3, photometric}, {273, 4, dataOffset},
+                           {277, 3, samples},     {278, 4, height},    {279, 4, stripBytes}};
+  std::string out("II*\0\x08\0\0\0", 8);
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  put(9, 2);
+  for (const Entry& e : entries) {
+    put(e.tag, 2);
+    put(e.type, 2);
+    put(1, 4);
+    put(e.value, 4);  // a SHORT sits in the low bytes, little-endian
+  }
+  put(0, 4);
+  for (std::size_t i = 0; i < dataBytes; ++i) out.push_back(static_cast<char>(i * 7));
+  return out;
+}
+
+TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {
+  TempDir dir;
+  test::TiffSpec valid;
+  valid.width = 500;
+  valid.height = 400;
+  const std::string validPath = dir / "valid.tif";
+  test::WriteTiffFixture(validPath, valid);
+  const std::string validBytes = bidder::test::ReadFile(validPath);
+
+  const struct {
+    const char* what;
+    std::string bytes;
+  } cases[] = {
+      {"empty file", ""},
+      {"text", "this is a note someone saved as 3.tif\n"},
+      {"another format", std::string("\x89PNG\r\n\x1a\n", 8) + std::string(100, 'x')},
+      {"tiff header only", std::string("II*\0\x08\0\0\0", 8)},
+      {"cut-off tiff", validBytes.substr(0, validBytes.size() / 2)},
+      {"g4 strip larger than the file", HandMadeTiff(800, 600, 1, 1, 4, 0, 0x7FFFFFF0u, 100)},
+      {"deflate strip larger than the file", HandMadeTiff(800, 600, 8, 1, 8, 1, 0xFFFFFFF0u, 100)},
+      {"four billion pixels wide", HandMadeTiff(0xF0000000u, 10, 1, 1, 4, 0, 50, 50)},
+      {"decoded size over the cap", HandMadeTiff(100000, 100000, 8, 1, 8, 1, 50, 50)},
+      {"rows missing from an uncompressed strip", HandMadeTiff(5000, 5000, 8, 3, 1, 2, 75000000, 1000)},
+      {"deflate strip that is no zlib data", HandMadeTiff(10, 10, 8, 1, 8, 1, 100, 100)},
+      {"16-bit grey", HandMadeTiff(10, 10, 16, 1, 1, 1, 200, 200)},
+      {"ycbcr without jpeg", HandMadeTiff(10, 10, 8, 3, 1, 6, 300, 300)},
+      {"rgb of 4-bit samples", HandMadeTiff(10, 10, 4, 3, 1, 2, 150, 150)},
+      {"photometric of no kind", HandMadeTiff(10, 10, 8, 1, 1, 99, 100, 100)},
+  };
+  for (const auto& c : cases) {
+    const std::string path = dir / "page.tif";
+    bidder::test::WriteFile(path, c.bytes);
+    EXPECT_FALSE(LoadPageImage(path)) << c.what;
+  }
+  EXPECT_FALSE(LoadPageImage(dir / "missing.tif"));
+  EXPECT_FALSE(LoadPageImage(dir.path().string())) << "a directory";
+  // The hand-made layout itself is sound: the same file with honest sizes loads.
+  bidder::test::WriteFile(dir / "honest.tif", HandMadeTiff(10, 10, 8, 1, 1, 1, 100, 100));
+  EXPECT_TRUE(LoadPageImage(dir / "honest.tif"));
+}
+
+
+// Damaged copies of real page files (bytes overwritten, files cut short):
+// each is read or refused, never a crash or a runaway allocation (the
+// sanitizer build watches the reads).
+TEST(LoadPageImage, SurvivesDamagedPageFiles) {
+  TempDir dir;
+  const std::string source = dir / "source.tif", damaged = dir / "damaged.tif";
+  const test::TiffSpec kinds[] = {
+      test::Spec(200, 60, PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4),
+      test::Spec(90, 40, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_ADOBE_DEFLATE, 2),
+      test::Spec(70, 30, PHOTOMETRIC_PALETTE, 4, 1, COMPRESSION_LZW),
+  };
+  unsigned state = 12345;
+  auto next = [&] { return state = state * 1103515245u + 12345u, state >> 8; };
+  int loaded = 0, refused = 0;
+  for (const auto& kind : kinds) {
+    test::WriteTiffFixture(source, kind);
+    const std::string bytes = bidder::test::ReadFile(source);
+    for (int variant = 0; variant < 150; ++variant) {
+      std::string copy = bytes;
+      if (variant % 3 == 0) {
+        copy.resize(next() % copy.size());
+      } else {
+        for (int flips = 1 + next() % 4; flips > 0; --flips) copy[next() % copy.size()] = static_cast<char>(next());
+      }
+      bidder::test::WriteFile(damaged, copy);
+      (LoadPageImage(damaged) ? loaded : refused)++;
+    }
+  }
+  EXPECT_GT(refused, 0);
+  EXPECT_GT(loaded, 0);
+}
+
+}  // namespace
+}  // namespace folvane

@@ -1,0 +1,123 @@
+#include "tiff_fixture.h"
+
+#include <memory>
+#include <stdexcept>
+
+namespace folvane::test {
+namespace {
+
+struct TiffCloser {
+  void operator()(TIFF* t) const { TIFFClose(t); }
+};
+
+// A small deterministic generator: the same seed gives the same page on
+// every platform.
+class Noise {
+ public:
+  explicit Noise(unsigned seed) : state_(seed * 2654435761u + 12345u) {}
+  unsigned Next() {
+    state_ ^= state_ << 13;
+    state_ ^= state_ >> 17;
+    state_ ^= state_ << 5;
+    return state_;
+  }
+
+ private:
+  unsigned state_;
+};
+
+// Scan-like content: text lines of dark blocks on a light page with a little
+// noise, so that every codec has realistic work.
+unsigned Level(std::uint32_t x, std::uint32_t y, unsigned maxValue, Noise& noise) {
+  const bool ink = (y % 24) >= 6 && (y % 24) < 18 && ((x / 7 + y / 24) % 5) != 0 && ((x * 13 + y) % 11) > 2;
+  const unsigned base = ink ? maxValue / 8 : maxValue - maxValue / 16;
+  const unsigned jitter = maxValue >= 15 ? noise.Next() % (maxValue / 15 + 1) : 0;
+  unsigned v = base + jitter;
+  if (x == 0 || y == 0) v = 0;  // edges pin orientation
+  return v > maxValue ? maxValue : v;
+}
+
+std::uint8_t Scale(unsigned v, unsigned maxValue) { return static_cast<std::uint8_t>(v * 255 / maxValue); }
+
+}  // namespace
+
+ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
+  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "w"));
+  if (!tif) throw std::runtime_error("cannot create " + path);
+  TIFF* t = tif.get();
+  TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.width);
+  TIFFSetField(t, TIFFTAG_IMAGELENGTH, spec.height);
+  TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, spec.bitsPerSample);
+  TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, spec.samplesPerPixel);
+  TIFFSetField(t, TIFFTAG_PHOTOMETRIC, spec.photometric);
+  TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+  TIFFSetField(t, TIFFTAG_FILLORDER, spec.fillOrder);
+  TIFFSetField(t, TIFFTAG_COMPRESSION, spec.compression);
+  if (spec.predictor != 1) TIFFSetField(t, TIFFTAG_PREDICTOR, spec.predictor);
+  if (spec.zipQuality >= 0) TIFFSetField(t, TIFFTAG_ZIPQUALITY, spec.zipQuality);
+  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip ? spec.rowsPerStrip : spec.height);
+  const int colors = spec.photometric == PHOTOMETRIC_RGB ? 3 : 1;
+  if (spec.samplesPerPixel > colors) {
+    const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(t, TIFFTAG_EXTRASAMPLES, 1, extra);
+  }
+  if (spec.writeResolution) {
+    TIFFSetField(t, TIFFTAG_XRESOLUTION, spec.xResolution);
+    TIFFSetField(t, TIFFTAG_YRESOLUTION, spec.yResolution);
+    TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, spec.resolutionUnit);
+  }
+  const unsigned maxValue = (1u << spec.bitsPerSample) - 1;
+  std::vector<std::uint16_t> red, green, blue;
+  if (spec.photometric == PHOTOMETRIC_PALETTE) {
+    for (unsigned i = 0; i <= maxValue; ++i) {
+      const unsigned r = (i * 37 + 11) & 0xFF, g = (i * 91 + 200) & 0xFF, b = 255 - (i * 255 / maxValue);
+      auto wide = [&](unsigned v) { return static_cast<std::uint16_t>(spec.paletteShifted ? v << 8 : v * 257); };
+      red.push_back(wide(r));
+      green.push_back(wide(g));
+      blue.push_back(wide(b));
+    }
+    TIFFSetField(t, TIFFTAG_COLORMAP, red.data(), green.data(), blue.data());
+  }
+
+  ExpectedImage expected{spec.width, spec.height, std::vector<std::uint8_t>(std::size_t{spec.width} * spec.height * 3)};
+  const std::size_t rowBytes = (std::size_t{spec.width} * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
+  std::vector<std::uint8_t> row(rowBytes);
+  Noise noise(spec.seed);
+  for (std::uint32_t y = 0; y < spec.height; ++y) {
+    std::fill(row.begin(), row.end(), 0);
+    for (std::uint32_t x = 0; x < spec.width; ++x) {
+      std::uint8_t* shown = &expected.rgb[(std::size_t{y} * spec.width + x) * 3];
+      if (colors == 3) {
+        const unsigned l = Level(x, y, 255, noise);
+        const std::uint8_t rgb[3] = {static_cast<std::uint8_t>(l), static_cast<std::uint8_t>((l + x) & 0xFF),
+                                     static_cast<std::uint8_t>((l ^ y) & 0xFF)};
+        for (int c = 0; c < 3; ++c) row[x * spec.samplesPerPixel + c] = shown[c] = rgb[c];
+        for (int c = 3; c < spec.samplesPerPixel; ++c) row[x * spec.samplesPerPixel + c] = static_cast<std::uint8_t>(x * 5);
+        continue;
+      }
+      unsigned v = Level(x, y, maxValue, noise);
+      if (spec.photometric == PHOTOMETRIC_PALETTE) v = (v + x / 3) % (maxValue + 1);
+      if (spec.bitsPerSample == 8) {
+        row[x * spec.samplesPerPixel] = static_cast<std::uint8_t>(v);
+        for (int c = 1; c < spec.samplesPerPixel; ++c) row[x * spec.samplesPerPixel + c] = static_cast<std::uint8_t>(y);
+      } else {
+        const std::size_t bit = std::size_t{x} * spec.bitsPerSample;
+        row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - spec.bitsPerSample - bit % 8));
+      }
+      if (spec.photometric == PHOTOMETRIC_PALETTE) {
+        shown[0] = static_cast<std::uint8_t>(red[v] >> 8);
+        shown[1] = static_cast<std::uint8_t>(green[v] >> 8);
+        shown[2] = static_cast<std::uint8_t>(blue[v] >> 8);
+      } else {
+        std::uint8_t grey = Scale(v, maxValue);
+        if (spec.photometric == PHOTOMETRIC_MINISWHITE) grey = static_cast<std::uint8_t>(255 - grey);
+        shown[0] = shown[1] = shown[2] = grey;
+      }
+    }
+    if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("cannot write " + path);
+  }
+  if (!TIFFWriteDirectory(t)) throw std::runtime_error("cannot finish " + path);
+  return expected;
+}
+
+}  // namespace folvane::test
