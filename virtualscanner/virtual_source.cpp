@@ -340,7 +340,7 @@ void VirtualSource::Signal(TW_UINT16 msg) {
 
 void VirtualSource::Log(const char* line) {
   if (settings_.logPath.empty()) return;
-  if (std::FILE* f = std::fopen(settings_.logPath.c_str(), "a")) {
+  if (std::FILE* f = std::fopen(settings_.logPath.c_str(), "ab")) {
     std::fprintf(f, "%s\n", line);
     std::fclose(f);
   }
