@@ -21,7 +21,8 @@ LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam);
 namespace folvane {
 
 // WH_GETMESSAGE hook for the control's thread, shared by every control of the
-// module. Returns whether the hook is installed.
+// module. Returns whether the hook is installed; a control that attached
+// successfully detaches once, before its session is destroyed.
 bool AttachMessageHook(DWORD threadId);
 void DetachMessageHook();
 
