@@ -6,6 +6,8 @@
 #include "cipher/file_cipher.h"
 #include "messages.h"
 #include "text/codepage.h"
+#include "tool/token_command.h"
+#include "tool/usage_error.h"
 
 namespace lockvale::cli {
 namespace {
@@ -18,10 +20,6 @@ constexpr char kUsage[] =
     "    --key-file FILE             the key string's raw bytes\n"
     "    --empty-key                 the empty key string\n"
     "  --key-bits 40 reads files made where the RC4 key length was 40 bits.\n";
-
-struct UsageError {
-  std::string why;
-};
 
 struct CipherCommand {
   FileCipherDirection direction = FileCipherDirection::kEncrypt;
@@ -127,14 +125,15 @@ int Run(const std::vector<std::string>& args, const Platform& platform, std::ost
     if (args.empty()) throw UsageError{};
     const std::string& command = args[0];
     if (command == "--help" || command == "-h" || command == "help") {
-      out << kUsage;
+      out << kUsage << kTokenUsage;
       return kExitOk;
     }
     if (command == "encrypt" || command == "decrypt") return RunCipher(args, platform, err);
+    if (command == "token") return RunToken(args, platform, out, err);
     throw UsageError{"unknown command " + command};
   } catch (const UsageError& e) {
     if (!e.why.empty()) err << "lockvale: " << e.why << "\n";
-    err << kUsage;
+    err << kUsage << kTokenUsage;
     return kExitUsage;
   }
 }

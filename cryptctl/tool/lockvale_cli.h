@@ -3,6 +3,7 @@
 // files as the encryption control:
 //   lockvale encrypt|decrypt SRC DST (--pass TEXT | --key-file FILE | --empty-key)
 //            [--pass-encoding gbk|utf-8] [--key-bits 128|40]
+//   lockvale token init|show IMAGE ...   (token images, tool/token_command.h)
 // Exit status: 0 success (silent), 1 failure (the control's message), 2 usage.
 #include <functional>
 #include <optional>
