@@ -252,6 +252,27 @@ TEST_F(TwainEndToEndTest, SimulatedFaultsEndTheScanCleanly) {
   }
 }
 
+TEST_F(TwainEndToEndTest, ScannerSettingsComeFromItsFileAndTheEnvironmentWins) {
+  const std::string file = temp.Prefix() + "scanner.ini";
+  {
+    std::ofstream ini(file);
+    ini << "[scanner]\npages=2\nwidth=40\nheight=30\ndepth=8\n";
+  }
+  settings.Set("CONFIG", file);
+  auto session = NewSession();
+  ScanUntilClosed(*session);
+  ASSERT_EQ(session->PageCount(), 2u);
+  vscan::PageFormat format;
+  format.width = 40;
+  format.height = 30;
+  format.kind = PixelKind::kGrey;
+  ExpectPages(*session, 0, 2, format, 0);
+
+  settings.Set("PAGES", "1");
+  ScanUntilClosed(*session);
+  EXPECT_EQ(session->PageCount(), 3u);
+}
+
 TEST_F(TwainEndToEndTest, SourceThatCannotBeOpenedShowsTheInstallMessage) {
   settings.Set("OPENDS_FAIL", "1");
   auto session = NewSession();
