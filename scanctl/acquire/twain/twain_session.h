@@ -74,7 +74,6 @@ class CTwainSession {
   bool IsSourceEnabledFlag() const { return m_sourceEnabled; }
 
  protected:
-  const folvane::TwainManagerLibrary& m_library;
   HMODULE m_hManager = nullptr;
   DSMENTRYPROC m_pfnEntry = nullptr;
   TW_IDENTITY m_appIdentity{};
@@ -86,4 +85,6 @@ class CTwainSession {
   bool m_managerOpen = false;
   bool m_sourceOpen = false;
   bool m_sourceEnabled = false;
+  // Where the manager comes from (the system's, or a test's).
+  const folvane::TwainManagerLibrary& m_library;
 };
