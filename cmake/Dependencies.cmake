@@ -2,6 +2,7 @@
 #   bidder::crypto  OpenSSL libcrypto (native only; Windows uses CryptoAPI)
 #   bidder::tiff    libtiff with zlib and libdeflate
 #   bidder::png     libpng
+#   bidder::deflate libdeflate
 # Natively they come from Debian's -dev packages; for MinGW from the static
 # cross-builds of scripts/build-cross-libs.sh (found through the toolchain's root path).
 if(NOT WIN32)
@@ -31,6 +32,17 @@ else()
   target_link_libraries(bidder_png INTERFACE ${BIDDER_PNG_LIB} ${BIDDER_ZLIB_LIB})
   add_library(bidder::png ALIAS bidder_png)
 endif()
+
+# libdeflate on its own, for code that compresses whole buffers itself (the
+# same library libtiff uses for Deflate).
+find_path(BIDDER_DEFLATE_INCLUDE libdeflate.h REQUIRED)
+if(NOT WIN32)
+  find_library(BIDDER_DEFLATE_LIB NAMES deflate REQUIRED)
+endif()
+add_library(bidder_deflate INTERFACE)
+target_include_directories(bidder_deflate SYSTEM INTERFACE ${BIDDER_DEFLATE_INCLUDE})
+target_link_libraries(bidder_deflate INTERFACE ${BIDDER_DEFLATE_LIB})
+add_library(bidder::deflate ALIAS bidder_deflate)
 
 # GoogleTest: Debian's packaged library natively, built from its shipped
 # sources for MinGW (the posix thread model is needed for std::mutex).

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "page_store.h"
+#include "acquire/page_store.h"
 #include "twain/twain_session.h"
 
 class CScanSession : public CTwainSession {

@@ -1,0 +1,15 @@
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "acquire/file_ops.h"
+
+namespace folvane {
+
+// unlink, not remove: remove() would also take away an empty directory.
+bool RemoveFileIfPresent(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+bool MoveFileOver(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
+
+}  // namespace folvane

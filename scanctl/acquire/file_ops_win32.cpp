@@ -1,0 +1,18 @@
+#include <windows.h>
+
+#include "acquire/file_ops.h"
+
+namespace folvane {
+
+bool RemoveFileIfPresent(const std::string& path) {
+  if (DeleteFileA(path.c_str())) return true;
+  const DWORD error = GetLastError();
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+// rename() on Windows refuses to replace an existing file.
+bool MoveFileOver(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+}  // namespace folvane

@@ -1,0 +1,40 @@
+#pragma once
+// The page files of the document being scanned: page n is the TIFF file
+// "<work prefix><n>.tif", numbered from 0 in order of arrival; the pages of
+// the document are exactly the numbers 0 to PageCount() - 1. Nothing else
+// about a page is kept in memory.
+//
+// Portable: the Windows side hands over the bytes of the bitmap's global
+// memory handle and the temporary directory.
+#include <cstdint>
+#include <span>
+#include <string>
+
+namespace folvane {
+
+class PageStore {
+ public:
+  explicit PageStore(std::string workPrefix);  // e.g. "C:\\Temp\\" or "/tmp/"
+
+  const std::string& WorkPrefix() const { return workPrefix_; }
+  std::uint32_t PageCount() const { return pageCount_; }
+  // Prefix, page number in decimal, ".tif" (0.tif, 1.tif, ... 10.tif).
+  std::string PageFileName(std::uint32_t number) const;
+
+  // One scanned page as a native transfer delivers it: a packed DIB
+  // (BITMAPINFOHEADER, colour table, bits). Empty input: nothing written, count
+  // unchanged. Otherwise the count advances before the write, so a page that
+  // cannot be stored still holds its number (its file is then absent, never
+  // a stale one); returns whether the page file was written.
+  bool AddPage(std::span<const std::uint8_t> packedDib);
+
+  // Deletes the files 0 to count - 1 (a file that cannot be deleted is left
+  // behind) and sets the count to 0.
+  void DeletePages();
+
+ private:
+  std::string workPrefix_;
+  std::uint32_t pageCount_ = 0;
+};
+
+}  // namespace folvane

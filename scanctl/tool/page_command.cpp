@@ -1,0 +1,58 @@
+// folvane page IN.bmp OUT.tif
+#include <fstream>
+#include <iterator>
+
+#include "acquire/dib.h"
+#include "acquire/dib_page_writer.h"
+#include "tool/bmp_file.h"
+#include "tool/folvane_commands.h"
+
+namespace folvane::cli {
+namespace {
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) return std::nullopt;
+  return bytes;
+}
+
+}  // namespace
+
+int RunPageCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream&,
+                   std::ostream& err) {
+  std::vector<std::string> positional;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (args[i] == "--") {
+      positional.insert(positional.end(), args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+      break;
+    }
+    if (args[i].size() > 1 && args[i][0] == '-') throw UsageError{"unknown option " + args[i]};
+    positional.push_back(args[i]);
+  }
+  if (positional.size() != 2) throw UsageError{"page takes a bitmap file and a page file"};
+
+  const auto in = FilePathOrReport(platform, positional[0], err);
+  const auto out = FilePathOrReport(platform, positional[1], err);
+  if (!in || !out) return kExitFailure;
+
+  const auto file = ReadWholeFile(*in);
+  if (!file) {
+    err << "folvane: " << positional[0] << ": cannot read it\n";
+    return kExitFailure;
+  }
+  const auto dib = PackedDibFromBmpFile(*file);
+  if (!dib || !DibView::Parse(*dib)) {
+    err << "folvane: " << positional[0]
+        << ": not a bitmap a page can be made of (uncompressed, 1, 4, 8 or 24 bits per pixel)\n";
+    return kExitFailure;
+  }
+  if (!WriteDibPage(*dib, *out)) {
+    err << "folvane: " << positional[1] << ": cannot write it\n";
+    return kExitFailure;
+  }
+  return kExitOk;
+}
+
+}  // namespace folvane::cli
