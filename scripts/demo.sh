@@ -2,7 +2,10 @@
 # The main job, end to end on this machine: install, build every
 # configuration, then show the file cipher across the platforms: a file
 # encrypted by the Linux tool is decrypted by the Windows build under Wine,
-# and the other way round, with identical bytes.
+# and the other way round, with identical bytes; then the same through the
+# encryption control itself, registered with regsvr32 and called from JScript
+# the way the tendering pages call it, with a pass phrase and with the USERID
+# of a (stand-in) USB token.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -15,7 +18,12 @@ for preset in native win64 win32; do
   cmake --build --preset "$preset" -j "$jobs" >/dev/null
 done
 
-trap '"$root/scripts/wine-prefix.sh" stop; rm -rf "${work:-}"' EXIT
+cleanup() {
+  [ -n "${control_dll:-}" ] && "$root/scripts/wine-run.sh" regsvr32 /s /u "$control_dll" || true
+  "$root/scripts/wine-prefix.sh" stop
+  rm -rf "${work:-}"
+}
+trap cleanup EXIT
 "$root/scripts/wine-prefix.sh" start
 . "$root/scripts/paths.sh"
 # Inside Wine's C: drive, so that relative names work for both programs.
@@ -39,6 +47,53 @@ echo "== Windows (Wine) encrypts, Linux decrypts"
 "$native" decrypt bid.win.enc bid.linux.txt --pass "$pass"
 cmp bid.txt bid.linux.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
 cmp bid.enc bid.win.enc && echo "   both encrypted files are the same bytes"
+
+# The control, as a page drives it: new ActiveXObject, then one method call.
+# (The script host reads scripts in the ANSI code page: keep them ASCII.)
+cat > control.js <<'JS'
+// control.js encrypt|decrypt VERIFY_PIN_FLAG PIN TYPE_FLAG SOURCE DESTINATION
+var a = WScript.Arguments;
+var pass = "\u6295\u6807\u53e3\u4ee4";
+var control = new ActiveXObject("Lockvale.EnOrDecrypt");
+var r = a(0) == "encrypt"
+    ? control.QVEncryptFile(parseInt(a(1)), a(2), parseInt(a(3)), pass, a(4), a(5))
+    : control.QVDecryptFile(parseInt(a(1)), a(2), parseInt(a(3)), pass, a(4), a(5));
+// The console shows no Chinese: the result goes to a UTF-16 file.
+var out = new ActiveXObject("Scripting.FileSystemObject").CreateTextFile("result.txt", true, true);
+out.Write(r);
+out.Close();
+WScript.Quit(r === "" ? 0 : 1);
+JS
+control() {  # prints the result string (empty: OK); status 1 when not empty
+  local code=0
+  "$wine_run" cscript //nologo control.js "$@" || code=$?
+  if [ "$code" = 0 ]; then echo "   control: OK"; else echo "   control: $(iconv -f UTF-16 -t UTF-8 result.txt)"; fi
+  return "$code"
+}
+control_dll=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win64/cryptctl/Lockvale.dll")
+echo "== register the control: regsvr32 Lockvale.dll"
+"$wine_run" regsvr32 /s "$control_dll"
+
+echo "== the control (JScript under Wine) encrypts with the pass phrase, Linux decrypts"
+control encrypt 0 "" 1 bid.txt bid.ctl.enc
+"$native" decrypt bid.ctl.enc bid.ctl.linux.txt --pass "$pass"
+cmp bid.txt bid.ctl.linux.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
+cmp bid.enc bid.ctl.enc && echo "   the control's file is the same bytes as the tools'"
+
+echo "== Linux encrypts, the control decrypts"
+control decrypt 0 "" 1 bid.enc bid.ctl.txt
+cmp bid.txt bid.ctl.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
+
+echo "== a USB token (stand-in image): PIN checked, the token's USERID is the key"
+"$native" token init token.img --serial 0000002A --pin 1234 --userid 'BIDDER-0815'
+export FT_ND_API_TOKEN=token.img
+control encrypt 1 1234 0 bid.txt bid.token.enc
+printf 'BIDDER-0815' > userid.key
+"$native" decrypt bid.token.enc bid.token.txt --key-file userid.key
+cmp bid.txt bid.token.txt && echo "   Linux decrypts it with the USERID: identical"
+echo "   a wrong PIN:"
+control encrypt 1 9999 0 bid.txt never.enc || true
+unset FT_ND_API_TOKEN
 
 echo "== a failure shows the control's message"
 "$native" decrypt missing.enc out.txt --pass "$pass" || true

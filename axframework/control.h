@@ -1,0 +1,54 @@
+#pragma once
+// The OLE control interfaces of an invisible control, over one ControlState.
+// A control class derives from Control<Derived> (and from its own dispatch
+// interface) and supplies:
+//   static const CLSID& ClassId();
+//   static constexpr DWORD kMiscStatus;              // OLEMISC_* bits
+//   static TypeLibraryId TypeLibrary();              // for IProvideClassInfo
+//   static const IID* EventInterface();              // nullptr: no events
+//   static std::span<const CLSID> PropertyPages();   // empty: none
+//   void OnDraw(HDC dc, const RECT& bounds);         // design-time picture
+// and lists the interfaces it answers in its kInterfaces table (com_object.h).
+#include "com_object.h"
+#include "control_misc_impl.h"
+#include "control_state.h"
+#include "in_place_impl.h"
+#include "ole_object_impl.h"
+#include "persistence_impl.h"
+#include "view_object_impl.h"
+
+namespace ax {
+
+template <class Derived>
+class Control : public ViewObjectImpl<Derived>,
+                public InPlaceImpl<Derived>,
+                public OleObjectImpl<Derived>,
+                public PersistenceImpl<Derived>,
+                public SpecifyPropertyPagesImpl<Derived>,
+                public QuickActivateImpl<Derived>,
+                public DataObjectImpl<Derived>,
+                public ProvideClassInfoImpl<Derived> {
+ public:
+  explicit Control(SIZEL defaultExtent) : state_(defaultExtent) {}
+
+  ControlState& ControlData() { return state_; }
+
+  // Tells the container that the picture changed.
+  void FireViewChange() {
+    if (state_.inPlaceActive && state_.windowless && state_.inPlaceSite) {
+      ComPtr<IOleInPlaceSiteWindowless> site;
+      if (SUCCEEDED(state_.inPlaceSite.As(site, IID_IOleInPlaceSiteWindowless))) {
+        site->InvalidateRect(nullptr, TRUE);
+        return;
+      }
+    }
+    if (state_.viewSink && (state_.viewAspects & DVASPECT_CONTENT)) {
+      state_.viewSink->OnViewChange(DVASPECT_CONTENT, -1);
+    }
+  }
+
+ private:
+  ControlState state_;
+};
+
+}  // namespace ax

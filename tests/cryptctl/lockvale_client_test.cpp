@@ -1,0 +1,474 @@
+// Lockvale.dll seen from outside, as a COM client sees it: loaded from the
+// test's directory and driven through its exports and interfaces only.
+#include <windows.h>
+#include <ole2.h>
+#include <ocidl.h>
+#include <objsafe.h>
+#include <olectl.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "lockvale_idl.h"
+
+namespace {
+
+template <class T>
+struct Ref {  // a minimal owning pointer, so the test doesn't lean on the code under test
+  T* p = nullptr;
+  Ref() = default;
+  Ref(const Ref&) = delete;
+  Ref& operator=(const Ref&) = delete;
+  ~Ref() {
+    if (p) p->Release();
+  }
+  T** put() { return &p; }
+  void** putVoid() { return reinterpret_cast<void**>(&p); }
+  T* operator->() const { return p; }
+};
+
+using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
+using CanUnloadNowFn = HRESULT(WINAPI*)();
+
+class LockvaleClient : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
+    module_ = LoadLibraryW(L"Lockvale.dll");
+    ASSERT_NE(module_, nullptr);
+    getClassObject_ = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+    canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
+    ASSERT_NE(getClassObject_, nullptr);
+    ASSERT_NE(canUnloadNow_, nullptr);
+    ASSERT_HRESULT_SUCCEEDED(getClassObject_(CLSID_EnOrDecrypt, IID_IClassFactory, factory_.putVoid()));
+  }
+  void TearDown() override {
+    if (factory_.p) factory_.p->Release();
+    factory_.p = nullptr;
+    CoUninitialize();
+  }
+
+  template <class T>
+  void Create(REFIID iid, Ref<T>& out) {
+    ASSERT_HRESULT_SUCCEEDED(factory_->CreateInstance(nullptr, iid, out.putVoid()));
+  }
+
+  HMODULE module_ = nullptr;
+  GetClassObjectFn getClassObject_ = nullptr;
+  CanUnloadNowFn canUnloadNow_ = nullptr;
+  Ref<IClassFactory> factory_;
+};
+
+TEST_F(LockvaleClient, AnswersExactlyItsInterfacesWithOneIdentity) {
+  Ref<IUnknown> object;
+  Create(IID_IUnknown, object);
+  const IID* offered[] = {&IID_IEnOrDecrypt, &IID_IDispatch, &IID_IViewObjectEx, &IID_IViewObject2,
+                          &IID_IViewObject, &IID_IOleInPlaceObjectWindowless, &IID_IOleInPlaceObject,
+                          &IID_IOleWindow, &IID_IOleInPlaceActiveObject, &IID_IOleControl, &IID_IOleObject,
+                          &IID_IPersistStreamInit, &IID_IPersist, &IID_ISupportErrorInfo,
+                          &IID_ISpecifyPropertyPages, &IID_IQuickActivate, &IID_IPersistStorage,
+                          &IID_IDataObject, &IID_IProvideClassInfo, &IID_IProvideClassInfo2};
+  for (const IID* iid : offered) {
+    Ref<IUnknown> viaInterface;
+    ASSERT_EQ(object->QueryInterface(*iid, viaInterface.putVoid()), S_OK);
+    Ref<IUnknown> identity;
+    ASSERT_EQ(viaInterface->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+    EXPECT_EQ(identity.p, object.p);
+  }
+  const IID* absent[] = {&IID_IObjectSafety, &IID_IConnectionPointContainer, &IID_IPersistPropertyBag,
+                         &IID_IOleInPlaceSite, &IID_IClassFactory};
+  for (const IID* iid : absent) {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(object->QueryInterface(*iid, &out), E_NOINTERFACE);
+    EXPECT_EQ(out, nullptr);
+  }
+}
+
+// An outer object that hands everything but IUnknown to the control it aggregates.
+class Outer : public IUnknown {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown)) {
+      *out = this;
+      AddRef();
+      return S_OK;
+    }
+    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  IUnknown* inner = nullptr;
+  ULONG refs = 1;
+};
+
+TEST_F(LockvaleClient, AggregatesAndDelegatesToTheOuterObject) {
+  Outer outer;
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(factory_->CreateInstance(&outer, IID_IEnOrDecrypt, &out), CLASS_E_NOAGGREGATION);
+  EXPECT_EQ(out, nullptr);
+
+  ASSERT_EQ(factory_->CreateInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+  EXPECT_EQ(outer.refs, 1u);  // the inner object doesn't hold its outer object
+  {
+    Ref<IEnOrDecrypt> control;
+    ASSERT_EQ(outer.QueryInterface(IID_IEnOrDecrypt, control.putVoid()), S_OK);
+    EXPECT_EQ(outer.refs, 2u);  // references to the control count on the outer object
+    Ref<IUnknown> identity;
+    ASSERT_EQ(control->QueryInterface(IID_IUnknown, identity.putVoid()), S_OK);
+    EXPECT_EQ(identity.p, static_cast<IUnknown*>(&outer));
+  }
+  EXPECT_EQ(outer.refs, 1u);
+  EXPECT_EQ(canUnloadNow_(), S_FALSE);
+  EXPECT_EQ(outer.inner->Release(), 0u);
+  EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+TEST_F(LockvaleClient, HandsOutOnlyItsOwnClass) {
+  void* out = reinterpret_cast<void*>(1);
+  EXPECT_EQ(getClassObject_(CLSID_StdFont, IID_IClassFactory, &out), CLASS_E_CLASSNOTAVAILABLE);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_EQ(getClassObject_(CLSID_EnOrDecrypt, IID_IClassFactory, nullptr), E_POINTER);
+  EXPECT_EQ(factory_->CreateInstance(nullptr, IID_IUnknown, nullptr), E_POINTER);
+  Ref<IClassFactory> again;
+  ASSERT_EQ(getClassObject_(CLSID_EnOrDecrypt, IID_IClassFactory, again.putVoid()), S_OK);
+  EXPECT_EQ(again.p, factory_.p);  // created once and cached
+}
+
+TEST_F(LockvaleClient, CanUnloadOnlyWithoutObjectsOrLocks) {
+  EXPECT_EQ(canUnloadNow_(), S_OK);  // the factory alone doesn't hold the module
+  {
+    Ref<IEnOrDecrypt> a, b;
+    Create(IID_IEnOrDecrypt, a);
+    Create(IID_IEnOrDecrypt, b);
+    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+    a.p->Release();
+    a.p = nullptr;
+    EXPECT_EQ(canUnloadNow_(), S_FALSE);
+  }
+  EXPECT_EQ(canUnloadNow_(), S_OK);
+  EXPECT_EQ(factory_->LockServer(TRUE), S_OK);
+  EXPECT_EQ(canUnloadNow_(), S_FALSE);
+  EXPECT_EQ(factory_->LockServer(FALSE), S_OK);
+  EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+std::vector<unsigned char> StreamBytes(IStream* stream) {
+  HGLOBAL memory = nullptr;
+  EXPECT_HRESULT_SUCCEEDED(GetHGlobalFromStream(stream, &memory));
+  STATSTG stat{};
+  stream->Stat(&stat, STATFLAG_NONAME);
+  auto* p = static_cast<unsigned char*>(GlobalLock(memory));
+  std::vector<unsigned char> bytes(p, p + stat.cbSize.QuadPart);
+  GlobalUnlock(memory);
+  return bytes;
+}
+
+TEST_F(LockvaleClient, PersistsItsExtentThroughStreamsAndStorages) {
+  Ref<IOleObject> object;
+  Create(IID_IOleObject, object);
+  SIZEL size{};
+  ASSERT_EQ(object->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+  EXPECT_EQ(size.cx, 5080);
+  EXPECT_EQ(size.cy, 5080);
+  Ref<IPersistStreamInit> persist;
+  ASSERT_EQ(object->QueryInterface(IID_IPersistStreamInit, persist.putVoid()), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  SIZEL changed{1234, 567};
+  ASSERT_EQ(object->SetExtent(DVASPECT_CONTENT, &changed), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_OK);
+
+  Ref<IStream> stream;
+  ASSERT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
+  ASSERT_EQ(persist->Save(stream.p, TRUE), S_OK);
+  EXPECT_EQ(persist->IsDirty(), S_FALSE);
+  // Format version 0x0800, then each dimension as VT_UI4 and its value.
+  const std::vector<unsigned char> expected = {0x00, 0x08, 0x00, 0x00, 0x13, 0x00, 0xd2, 0x04, 0x00, 0x00,
+                                               0x13, 0x00, 0x37, 0x02, 0x00, 0x00};
+  EXPECT_EQ(StreamBytes(stream.p), expected);
+
+  Ref<IPersistStreamInit> loaded;
+  Create(IID_IPersistStreamInit, loaded);
+  LARGE_INTEGER zero{};
+  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+  ASSERT_EQ(loaded->Load(stream.p), S_OK);
+  Ref<IOleObject> loadedObject;
+  ASSERT_EQ(loaded->QueryInterface(IID_IOleObject, loadedObject.putVoid()), S_OK);
+  ASSERT_EQ(loadedObject->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+  EXPECT_EQ(size.cx, 1234);
+  EXPECT_EQ(size.cy, 567);
+
+  // The same through a compound storage.
+  Ref<ILockBytes> bytes;
+  Ref<IStorage> storage;
+  ASSERT_HRESULT_SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()));
+  ASSERT_HRESULT_SUCCEEDED(StgCreateDocfileOnILockBytes(
+      bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()));
+  Ref<IPersistStorage> toStorage;
+  ASSERT_EQ(object->QueryInterface(IID_IPersistStorage, toStorage.putVoid()), S_OK);
+  ASSERT_EQ(toStorage->Save(storage.p, TRUE), S_OK);
+  Ref<IPersistStorage> fromStorage;
+  Create(IID_IPersistStorage, fromStorage);
+  ASSERT_EQ(fromStorage->Load(storage.p), S_OK);
+  Ref<IOleObject> fromStorageObject;
+  ASSERT_EQ(fromStorage->QueryInterface(IID_IOleObject, fromStorageObject.putVoid()), S_OK);
+  ASSERT_EQ(fromStorageObject->GetExtent(DVASPECT_CONTENT, &size), S_OK);
+  EXPECT_EQ(size.cx, 1234);
+  EXPECT_EQ(size.cy, 567);
+}
+
+TEST_F(LockvaleClient, RefusesPersistedStateItCannotRead) {
+  struct Case {
+    const char* name;
+    std::vector<unsigned char> bytes;
+  } cases[] = {
+      {"newer format", {0x00, 0x09, 0x00, 0x00, 0x13, 0x00, 1, 0, 0, 0, 0x13, 0x00, 1, 0, 0, 0}},
+      {"truncated", {0x00, 0x08, 0x00, 0x00, 0x13, 0x00, 1, 0}},
+      {"string instead of a number", {0x00, 0x08, 0x00, 0x00, 0x08, 0x00, 1, 0, 0, 0, 0x13, 0x00, 1, 0, 0, 0}},
+      {"negative size", {0x00, 0x08, 0x00, 0x00, 0x03, 0x00, 0xff, 0xff, 0xff, 0xff, 0x13, 0x00, 1, 0, 0, 0}},
+  };
+  for (const Case& c : cases) {
+    Ref<IPersistStreamInit> persist;
+    Create(IID_IPersistStreamInit, persist);
+    Ref<IStream> stream;
+    ASSERT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
+    stream->Write(c.bytes.data(), static_cast<ULONG>(c.bytes.size()), nullptr);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    EXPECT_TRUE(FAILED(persist->Load(stream.p))) << c.name;
+    Ref<IOleObject> object;
+    ASSERT_EQ(persist->QueryInterface(IID_IOleObject, object.putVoid()), S_OK);
+    SIZEL size{};
+    object->GetExtent(DVASPECT_CONTENT, &size);
+    EXPECT_EQ(size.cx, 5080) << c.name << ": a failed load keeps the extent";
+  }
+}
+
+std::wstring Documentation(ITypeInfo* info) {
+  BSTR doc = nullptr;
+  info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr);
+  std::wstring text = doc ? doc : L"";
+  SysFreeString(doc);
+  return text;
+}
+
+TEST_F(LockvaleClient, DispatchesThroughItsTypeLibrary) {
+  Ref<IDispatch> dispatch;
+  Create(IID_IDispatch, dispatch);
+  const wchar_t* names[] = {L"QVDecryptFile", L"SourecFilePathAndName", L"DecrytpPasswordData"};
+  DISPID ids[3] = {};
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(names), 3, 0, ids), S_OK);
+  EXPECT_EQ(ids[0], 2);
+  EXPECT_EQ(ids[1], 4);
+  EXPECT_EQ(ids[2], 3);
+  const wchar_t* encrypt[] = {L"QVEncryptFile"};
+  ASSERT_EQ(dispatch->GetIDsOfNames(IID_NULL, const_cast<LPOLESTR*>(encrypt), 1, 0, ids), S_OK);
+  EXPECT_EQ(ids[0], 1);
+
+  Ref<ITypeInfo> info;
+  ASSERT_EQ(dispatch->GetTypeInfo(0, 0, info.put()), S_OK);
+  EXPECT_EQ(Documentation(info.p), L"IEnOrDecrypt \u63a5\u53e3");  // IEnOrDecrypt 接口
+  // The interface side of the dual interface lists the result parameter too.
+  HREFTYPE vtableSide = 0;
+  ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtableSide), S_OK);
+  Ref<ITypeInfo> vtableInfo;
+  ASSERT_EQ(info->GetRefTypeInfo(vtableSide, vtableInfo.put()), S_OK);
+  BSTR parameterNames[8] = {};
+  UINT count = 0;
+  ASSERT_EQ(vtableInfo->GetNames(1, parameterNames, 8, &count), S_OK);
+  const wchar_t* expected[] = {L"QVEncryptFile", L"VerifyPINFlag", L"PIN", L"SetEncryptTypeFlag",
+                               L"EncrytpPasswordData", L"SourecFilePathAndName", L"DestinationFilePathAndName",
+                               L"Reserve"};
+  ASSERT_EQ(count, 8u);
+  for (UINT i = 0; i < count; ++i) {
+    EXPECT_STREQ(parameterNames[i], expected[i]);
+    SysFreeString(parameterNames[i]);
+  }
+  Ref<ITypeLib> library;
+  UINT index = 0;
+  ASSERT_EQ(info->GetContainingTypeLib(library.put(), &index), S_OK);
+  BSTR libraryDoc = nullptr;
+  ASSERT_EQ(library->GetDocumentation(MEMBERID_NIL, nullptr, &libraryDoc, nullptr, nullptr), S_OK);
+  EXPECT_STREQ(libraryDoc, L"Lockvale 1.0 \u7c7b\u578b\u5e93");  // Lockvale 1.0 类型库
+  SysFreeString(libraryDoc);
+
+  // A call through Invoke: a missing source gives its message as the result.
+  VARIANT args[6];
+  for (VARIANT& v : args) VariantInit(&v);
+  args[5].vt = VT_I4, args[5].lVal = 0;                            // VerifyPINFlag
+  args[4].vt = VT_BSTR, args[4].bstrVal = SysAllocString(L"");     // PIN
+  args[3].vt = VT_I4, args[3].lVal = 1;                            // type flag
+  args[2].vt = VT_BSTR, args[2].bstrVal = SysAllocString(L"pw");   // pass phrase
+  args[1].vt = VT_BSTR, args[1].bstrVal = SysAllocString(L"C:\\no-such-dir\\missing.bin");
+  args[0].vt = VT_BSTR, args[0].bstrVal = SysAllocString(L"C:\\no-such-dir\\out.bin");
+  DISPPARAMS params{args, nullptr, 6, 0};
+  VARIANT result;
+  VariantInit(&result);
+  ASSERT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+  ASSERT_EQ(result.vt, VT_BSTR);
+  EXPECT_STREQ(result.bstrVal, L"\u6e90\u6587\u4ef6\u540d\u79f0\u6709\u8bef");  // 源文件名称有误
+  VariantClear(&result);
+  for (VARIANT& v : args) VariantClear(&v);
+}
+
+TEST_F(LockvaleClient, ReportsThroughTheResultStringOnly) {
+  Ref<IEnOrDecrypt> control;
+  Create(IID_IEnOrDecrypt, control);
+  BSTR empty = SysAllocString(L"");
+  BSTR missing = SysAllocString(L"C:\\no-such-dir\\missing.bin");
+  BSTR result = reinterpret_cast<BSTR>(1);
+  EXPECT_EQ(control->QVEncryptFile(0, nullptr, 1, nullptr, missing, missing, nullptr), E_POINTER);
+  EXPECT_EQ(control->QVDecryptFile(0, nullptr, 9, empty, missing, missing, &result), S_OK);
+  ASSERT_NE(result, nullptr);
+  EXPECT_STREQ(result, L"\u6e90\u6587\u4ef6\u540d\u79f0\u6709\u8bef");
+  SysFreeString(result);
+  SysFreeString(empty);
+  SysFreeString(missing);
+
+  Ref<ISupportErrorInfo> errorInfo;
+  ASSERT_EQ(control->QueryInterface(IID_ISupportErrorInfo, errorInfo.putVoid()), S_OK);
+  EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IEnOrDecrypt), S_OK);
+  EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
+}
+
+TEST_F(LockvaleClient, DescribesItselfAsAnInvisibleControlWithoutEvents) {
+  Ref<IOleObject> object;
+  Create(IID_IOleObject, object);
+  DWORD status = 0;
+  ASSERT_EQ(object->GetMiscStatus(DVASPECT_CONTENT, &status), S_OK);
+  EXPECT_EQ(status, 132497u);
+  Ref<IProvideClassInfo2> classInfo;
+  ASSERT_EQ(object->QueryInterface(IID_IProvideClassInfo2, classInfo.putVoid()), S_OK);
+  Ref<ITypeInfo> coclass;
+  ASSERT_EQ(classInfo->GetClassInfo(coclass.put()), S_OK);
+  TYPEATTR* attr = nullptr;
+  ASSERT_EQ(coclass->GetTypeAttr(&attr), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attr->guid, CLSID_EnOrDecrypt));
+  EXPECT_EQ(attr->typekind, TKIND_COCLASS);
+  EXPECT_TRUE(attr->wTypeFlags & TYPEFLAG_FCONTROL);
+  coclass->ReleaseTypeAttr(attr);
+  GUID events = CLSID_EnOrDecrypt;
+  EXPECT_EQ(classInfo->GetGUID(GUIDKIND_DEFAULT_SOURCE_DISP_IID, &events), E_FAIL);
+  EXPECT_TRUE(IsEqualGUID(events, GUID_NULL));
+  Ref<ISpecifyPropertyPages> pages;
+  ASSERT_EQ(object->QueryInterface(IID_ISpecifyPropertyPages, pages.putVoid()), S_OK);
+  CAUUID list{5, reinterpret_cast<GUID*>(1)};
+  ASSERT_EQ(pages->GetPages(&list), S_OK);
+  EXPECT_EQ(list.cElems, 0u);
+  EXPECT_EQ(list.pElems, nullptr);
+}
+
+TEST_F(LockvaleClient, DrawsItsPlaceholderWithinTheBounds) {
+  Ref<IViewObjectEx> view;
+  Create(IID_IViewObjectEx, view);
+  HDC dc = CreateCompatibleDC(nullptr);
+  BITMAPINFO info{};
+  info.bmiHeader = {sizeof(BITMAPINFOHEADER), 200, -100, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  ASSERT_NE(bitmap, nullptr);
+  HGDIOBJ old = SelectObject(dc, bitmap);
+  std::memset(bits, 0x80, 200 * 100 * 4);  // grey: outside the bounds nothing may change
+  RECTL bounds{20, 10, 180, 90};
+  ASSERT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), S_OK);
+  EXPECT_EQ(view->Draw(DVASPECT_ICON, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0), DV_E_DVASPECT);
+  GdiFlush();
+  auto pixel = [&](int x, int y) { return static_cast<const DWORD*>(bits)[y * 200 + x] & 0xFFFFFF; };
+  EXPECT_EQ(pixel(20, 80), 0x000000u);   // the rectangle's black border
+  EXPECT_EQ(pixel(100, 10), 0x000000u);
+  EXPECT_EQ(pixel(25, 15), 0xFFFFFFu);   // filled white inside
+  EXPECT_EQ(pixel(10, 50), 0x808080u);   // untouched outside the bounds
+  EXPECT_EQ(pixel(100, 95), 0x808080u);
+  int textPixels = 0;                    // the caption, centred on (100, 50)
+  for (int y = 30; y < 55; ++y)
+    for (int x = 30; x < 170; ++x) textPixels += pixel(x, y) == 0x000000u;
+  EXPECT_GT(textPixels, 20);
+  SelectObject(dc, old);
+  DeleteObject(bitmap);
+  DeleteDC(dc);
+}
+
+TEST_F(LockvaleClient, CarriesItsVersionAndToolboxResources) {
+  wchar_t path[MAX_PATH];
+  ASSERT_GT(GetModuleFileNameW(module_, path, MAX_PATH), 0u);
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeW(path, &handle);
+  ASSERT_GT(size, 0u);
+  std::vector<unsigned char> data(size);
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, data.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+  EXPECT_EQ(translation[0], 0x0804);
+  EXPECT_EQ(translation[1], 936);
+  for (const wchar_t* name : {L"InternalName", L"OriginalFilename"}) {
+    wchar_t* value = nullptr;
+    std::wstring query = std::wstring(L"\\StringFileInfo\\080403a8\\") + name;
+    ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
+    EXPECT_STREQ(value, L"Lockvale.dll");
+  }
+  HBITMAP toolbox = static_cast<HBITMAP>(LoadImageW(module_, MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
+  ASSERT_NE(toolbox, nullptr);
+  BITMAP bm{};
+  ASSERT_GT(GetObjectW(toolbox, sizeof bm, &bm), 0);
+  EXPECT_EQ(bm.bmWidth, 16);
+  EXPECT_EQ(bm.bmHeight, 16);
+  DeleteObject(toolbox);
+  HRSRC raw = FindResourceW(module_, MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  ASSERT_NE(raw, nullptr);
+  auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_, raw)));
+  EXPECT_EQ(header->biBitCount, 4);
+  wchar_t name[32] = {};
+  EXPECT_GT(LoadStringW(module_, 100, name, 32), 0);
+  EXPECT_STREQ(name, L"Lockvale");
+}
+
+}  // namespace
+
+namespace {
+
+// Registration refuses a module path of 260 characters or more (the registry
+// scripts and the type library registration take it whole) before writing anything.
+TEST(LockvaleRegistration, RefusesAModulePathTooLongToRegister) {
+  wchar_t here[MAX_PATH];
+  DWORD n = GetModuleFileNameW(nullptr, here, MAX_PATH);
+  ASSERT_GT(n, 0u);
+  std::wstring dir(here, n);
+  dir.resize(dir.find_last_of(L'\\'));
+  const std::wstring source = dir;
+  dir += L"\\long-path";
+  CreateDirectoryW(dir.c_str(), nullptr);
+  while (dir.size() < 250) {
+    dir += L"\\directory-making-the-path-long";
+    CreateDirectoryW(dir.c_str(), nullptr);
+  }
+  for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) {
+    ASSERT_TRUE(CopyFileW((source + file).c_str(), (dir + file).c_str(), FALSE));
+  }
+  const std::wstring dll = dir + L"\\Lockvale.dll";
+  ASSERT_GE(dll.size(), static_cast<size_t>(MAX_PATH));
+  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+  ASSERT_NE(module, nullptr) << GetLastError();
+  using EntryFn = HRESULT(WINAPI*)();
+  auto registerServer = reinterpret_cast<EntryFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
+  ASSERT_NE(registerServer, nullptr);
+  // Registration runs under the system default locale and gives the caller's back.
+  const LCID callerLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT);
+  ASSERT_TRUE(SetThreadLocale(callerLocale));
+  EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+  EXPECT_EQ(GetThreadLocale(), callerLocale);
+  HKEY key = nullptr;
+  EXPECT_NE(RegOpenKeyExW(HKEY_CLASSES_ROOT, L"AppID\\Lockvale.DLL", 0, KEY_READ, &key), ERROR_SUCCESS);
+  if (key) RegCloseKey(key);
+  FreeLibrary(module);
+  for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) DeleteFileW((dir + file).c_str());
+  while (dir.size() > source.size() && RemoveDirectoryW(dir.c_str())) dir.resize(dir.find_last_of(L'\\'));
+}
+
+}  // namespace

@@ -1,0 +1,138 @@
+#!/usr/bin/env bash
+# Self-registration of Lockvale.dll through the system's regsvr32, checked in
+# the registry afterwards.
+#   registration_test.sh register DLL     register machine-wide, check every entry
+#   registration_test.sh unregister DLL   unregister, check what goes and what stays
+#   registration_test.sh per-user DLL     DllInstall "user"/"USER": the same entries
+#                                         under HKCU\Software\Classes, and removal
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/scripts/wine-env.sh"
+
+mode=$1
+dll=$(winepath -w "$2")
+clsid='{B17DB70B-6D3A-4C72-954E-0FA4B6ECAAF9}'
+appid='{2745315A-825E-4CBF-86FE-C787C480DE6A}'
+libid='{A8B6B100-ADA1-4AEB-A82B-E28D0147CD0B}'
+fail=0
+
+# `wine reg query /s` of keys as lines "KEY" and "KEY|NAME|DATA" (NAME empty
+# for the default value), roots spelled short (HKCR, HKCU, HKLM).
+dump() {
+  local key
+  for key in "$@"; do
+    wine reg query "$key" /s 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
+      /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); sub(/^HKEY_CURRENT_USER/, "HKCU", key);
+                 sub(/^HKEY_LOCAL_MACHINE/, "HKLM", key); print key; next }
+      /^    / { line = substr($0, 5); i = index(line, "    REG_"); if (i == 0) next;
+                name = substr(line, 1, i - 1); rest = substr(line, i + 4); j = index(rest, "    ");
+                data = j ? substr(rest, j + 4) : ""; if (name ~ /^\(/) name = "";
+                print key "|" name "|" data }' || true
+  done
+}
+snapshot=
+expect_value() {  # expect_value KEY NAME|"" EXPECTED   (in $snapshot)
+  grep -q -F -x -- "$1|$2|$3" <<<"$snapshot" && return 0
+  local got
+  got=$(grep -F -- "$1|$2|" <<<"$snapshot" | head -n 1)
+  echo "FAIL: $1 ${2:-(default)}: expected '$3', found '${got:-nothing}'"
+  fail=1
+}
+expect_key() { grep -q -F -x -- "$1" <<<"$snapshot" || { echo "FAIL: missing key $1"; fail=1; }; }
+has_key() { wine reg query "$1" >/dev/null 2>&1; }
+expect_no_key() { ! has_key "$1" || { echo "FAIL: key $1 still there"; fail=1; }; }
+
+# The control's entries under one classes root (HKCR, or the user's classes).
+check_entries() {
+  local c=$1
+  local k="$c\\CLSID\\$clsid"
+  snapshot=$(dump "$c\\AppID\\$appid" "$c\\AppID\\Lockvale.DLL" "$c\\Lockvale.EnOrDecrypt.1" \
+    "$c\\Lockvale.EnOrDecrypt" "$k")
+  expect_value "$c\\AppID\\$appid" "" Lockvale
+  expect_value "$c\\AppID\\Lockvale.DLL" AppID "$appid"
+  expect_value "$c\\Lockvale.EnOrDecrypt.1" "" "EnOrDecrypt Class"
+  expect_value "$c\\Lockvale.EnOrDecrypt.1\\CLSID" "" "$clsid"
+  expect_value "$c\\Lockvale.EnOrDecrypt" "" "EnOrDecrypt Class"
+  expect_value "$c\\Lockvale.EnOrDecrypt\\CLSID" "" "$clsid"
+  expect_value "$c\\Lockvale.EnOrDecrypt\\CurVer" "" Lockvale.EnOrDecrypt.1
+  expect_value "$k" "" "EnOrDecrypt Class"
+  expect_value "$k" AppID "$appid"
+  expect_value "$k\\ProgID" "" Lockvale.EnOrDecrypt.1
+  expect_value "$k\\VersionIndependentProgID" "" Lockvale.EnOrDecrypt
+  expect_key "$k\\Programmable"
+  expect_value "$k\\InprocServer32" "" "$dll"
+  expect_value "$k\\InprocServer32" ThreadingModel Apartment
+  expect_key "$k\\Control"
+  expect_value "$k\\ToolboxBitmap32" "" "$dll, 102"
+  expect_value "$k\\MiscStatus" "" 0
+  expect_value "$k\\MiscStatus\\1" "" 132497
+  expect_value "$k\\TypeLib" "" "$libid"
+  expect_value "$k\\Version" "" 1.0
+  # Not marked safe for scripting or initialisation.
+  if grep -q -F "Implemented Categories" <<<"$snapshot"; then echo "FAIL: categories registered"; fail=1; fi
+}
+
+# What unregistration removes, and the roots it keeps.
+check_removed() {
+  local c=$1
+  expect_no_key "$c\\CLSID\\$clsid"
+  expect_no_key "$c\\Lockvale.EnOrDecrypt.1"
+  expect_no_key "$c\\Lockvale.EnOrDecrypt"
+  expect_no_key "$c\\AppID\\$appid"
+  expect_no_key "$c\\AppID\\Lockvale.DLL"
+  has_key "$c\\AppID" || { echo "FAIL: $c\\AppID removed"; fail=1; }
+  has_key "$c\\CLSID" || { echo "FAIL: $c\\CLSID removed"; fail=1; }
+}
+
+regsvr() {
+  local code=0
+  wine regsvr32 /s "$@" || code=$?
+  [ "$code" = 0 ] || { echo "FAIL: regsvr32 $* exited $code"; fail=1; }
+}
+
+case $mode in
+  register)
+    regsvr "$dll"
+    check_entries HKCR
+    # The type library is registered from the DLL's own path.
+    snapshot=$(dump "HKCR\\TypeLib\\$libid")
+    expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\win64" "" "$dll"
+    # Registering again over an existing registration gives the same entries.
+    regsvr "$dll"
+    check_entries HKCR
+    ;;
+  unregister)
+    regsvr /u "$dll"
+    check_removed HKCR
+    expect_no_key "HKCR\\TypeLib\\$libid\\1.0"
+    # A second unregistration finds nothing to remove and still succeeds.
+    regsvr /u "$dll"
+    ;;
+  per-user)
+    user='HKCU\Software\Classes'
+    # From a clean state: no machine-wide registration left by an earlier run.
+    wine regsvr32 /s /u "$dll" || true
+    for word in user USER; do
+      regsvr /i:$word /n "$dll"
+      check_entries "$user"
+      # Nothing machine-wide: the class is only in the user's classes.
+      expect_no_key "HKLM\\Software\\Classes\\CLSID\\$clsid"
+      regsvr /u /i:$word /n "$dll"
+      check_removed "$user"
+    done
+    # Any other command line registers machine-wide.
+    regsvr /i:other /n "$dll"
+    expect_no_key "$user\\CLSID\\$clsid"
+    has_key "HKLM\\Software\\Classes\\CLSID\\$clsid" || { echo "FAIL: not registered machine-wide"; fail=1; }
+    regsvr /u /i:other /n "$dll"
+    expect_no_key "HKLM\\Software\\Classes\\CLSID\\$clsid"
+    ;;
+  *)
+    echo "usage: $0 register|unregister|per-user DLL" >&2
+    exit 2
+    ;;
+esac
+
+[ "$fail" = 0 ] && echo "PASS: registration $mode"
+exit "$fail"
