@@ -1,0 +1,49 @@
+#include "scan_session.h"
+
+#include "message_hook.h"
+#include "scan_messages.h"
+#include "twain/global_memory.h"
+
+namespace {
+
+// The user's temporary directory, ending with a backslash. When it cannot be
+// determined the pages go to the current directory (empty prefix).
+std::string TempDirectoryPrefix() {
+  char buffer[1024] = {};
+  const DWORD length = GetTempPathA(sizeof(buffer), buffer);
+  if (length == 0 || length >= sizeof(buffer)) return {};
+  return std::string(buffer, length);
+}
+
+}  // namespace
+
+CScanSession::CScanSession(const folvane::TwainManagerLibrary& library)
+    : CTwainSession(nullptr, library), m_pages(TempDirectoryPrefix()) {}
+
+CScanSession::~CScanSession() {
+  folvane::WithdrawHookSession(*this);
+  DeletePages();
+  ReleaseManager();
+}
+
+void CScanSession::OnImageReceived(HANDLE dib, const TW_IMAGEINFO&) {
+  if (!dib) return;
+  folvane::GlobalLockGuard lock(dib);
+  m_pages.AddPage(lock.bytes());
+}
+
+bool CScanSession::IsSourceEnabled() { return m_sourceEnabled; }
+
+bool CScanSession::HookMessage(MSG* message) {
+  MSG copy = *message;
+  return ProcessEvent(copy);
+}
+
+bool CScanSession::OpenWithHostWindow(HWND hostMainWindow) {
+  HWND window = hostMainWindow ? hostMainWindow : GetActiveWindow();
+  return OpenManager(window);
+}
+
+void CScanSession::StartScan() {
+  if (!Acquire(-1)) MessageBoxA(GetActiveWindow(), folvane::msg::kInstallScanner, nullptr, MB_OK);
+}

@@ -1,0 +1,49 @@
+#pragma once
+// Answers the dialog boxes (class #32770) that the test's own thread shows,
+// message boxes and the manager's Select Source dialog alike: a WH_CBT hook
+// sees each one activated, and a short timer, which fires inside the dialog's
+// modal loop, records its text and presses a button. A watchdog closes any
+// dialog still open after a while, so that an unanswered dialog fails a test
+// instead of hanging it.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace folvane::test {
+
+class DialogAnswerer {
+ public:
+  explicit DialogAnswerer(int button = IDOK, UINT watchdogMs = 20000);
+  ~DialogAnswerer();
+  DialogAnswerer(const DialogAnswerer&) = delete;
+  DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+  // The texts of the message boxes answered (narrow, the ANSI code page).
+  const std::vector<std::string>& Texts() const { return texts_; }
+  const std::vector<std::string>& Captions() const { return captions_; }
+  int Answered() const { return answered_; }
+  bool WatchdogFired() const { return watchdogFired_; }
+  void Clear() {
+    texts_.clear();
+    captions_.clear();
+    answered_ = 0;
+  }
+
+ private:
+  static LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam);
+  static void CALLBACK OnAnswerTimer(HWND, UINT, UINT_PTR timer, DWORD);
+  static void CALLBACK OnWatchdog(HWND, UINT, UINT_PTR, DWORD);
+  void Answer(HWND dialog);
+
+  int button_;
+  HHOOK hook_ = nullptr;
+  UINT_PTR watchdog_ = 0;
+  std::vector<std::pair<UINT_PTR, HWND>> pending_;
+  std::vector<std::string> texts_;
+  std::vector<std::string> captions_;
+  int answered_ = 0;
+  bool watchdogFired_ = false;
+};
+
+}  // namespace folvane::test
