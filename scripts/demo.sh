@@ -5,7 +5,8 @@
 # and the other way round, with identical bytes; then the same through the
 # encryption control itself, registered with regsvr32 and called from JScript
 # the way the tendering pages call it, with a pass phrase and with the USERID
-# of a (stand-in) USB token.
+# of a (stand-in) USB token. Last, the scanning core: bitmaps stored as page
+# files and bound into one PDF document, or exported as PNG files.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -97,4 +98,38 @@ unset FT_ND_API_TOKEN
 
 echo "== a failure shows the control's message"
 "$native" decrypt missing.enc out.txt --pass "$pass" || true
+
+# The scanning core: bitmaps as a scanner delivers them become page files,
+# then one PDF document (or PNG files), by the Windows tool and the Linux one.
+folvane_native=$root/build/native/scanctl/tool/folvane
+folvane_windows=$root/build/win64/scanctl/tool/folvane.exe
+/usr/bin/python3 - <<'PY'
+from PIL import Image, ImageDraw
+# Three A4 pages at 150 dpi: black and white, grey, colour.
+for n, mode in enumerate(["1", "L", "RGB"]):
+    page = Image.new("RGB", (1240, 1754), "white")
+    draw = ImageDraw.Draw(page)
+    draw.rectangle((100, 100, 1140, 1654), outline="black", width=4)
+    draw.text((150, 150), "TENDER DOCUMENT  page %d" % (n + 1), fill="black")
+    for line in range(40):
+        draw.line((150, 250 + 30 * line, 1090 - (line * 37) % 400, 250 + 30 * line), fill="black", width=6)
+    draw.ellipse((800, 1300, 1050, 1550), outline=(200, 0, 0), width=12)
+    page.convert(mode).save("scan%d.bmp" % n, dpi=(150, 150))
+PY
+echo "== bitmaps stored as scanned pages (Windows tool under Wine)"
+for n in 0 1 2; do
+  "$wine_run" "$folvane_windows" page "scan$n.bmp" "page$n.tif"
+  echo "   page$n.tif: $(tiffinfo page$n.tif 2>/dev/null | grep -o 'Compression Scheme: .*')"
+done
+echo "== one PDF 1.4 document with Chinese document information"
+"$wine_run" "$folvane_windows" pdf -o tender.pdf --creator "扫描控件" --author "投标人" \
+  --title "投标文件" --subject "商务标" page0.tif page1.tif page2.tif
+qpdf --check tender.pdf >/dev/null && echo "   qpdf --check: no errors"
+pdfinfo -enc UTF-8 tender.pdf | grep -E '^(Title|Author|Pages|Page size|PDF version):' | sed 's/^/   /'
+"$folvane_native" pdf -o tender.linux.pdf --creator "扫描控件" --author "投标人" \
+  --title "投标文件" --subject "商务标" page0.tif page1.tif page2.tif
+cmp tender.pdf tender.linux.pdf && echo "   the Linux tool writes the same bytes"
+echo "== the same pages as PNG files"
+"$folvane_native" png -o tender.png page0.tif page1.tif page2.tif
+ls tender_*.PNG | sed 's/^/   /'
 echo "demo: done"
