@@ -10,6 +10,8 @@ std::optional<std::string> WideToCodePage(std::wstring_view wide, UINT codePage)
   if (wide.empty()) return std::string();
   if (wide.size() > INT_MAX) return std::nullopt;
   const int inLen = static_cast<int>(wide.size());
+  // Where the ANSI code page is UTF-8, CP_ACP must be treated as UTF-8 below.
+  if (codePage == CP_ACP) codePage = GetACP();
   // UTF-8 and UTF-7 reject the best-fit and default-character arguments.
   const bool utf = codePage == CP_UTF8 || codePage == CP_UTF7;
   const DWORD flags = utf ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
