@@ -47,6 +47,9 @@ std::string TransformFile(const std::string& sourcePath, const std::string& dest
                           std::string_view keyString, FileCipherDirection direction, KeyBits keyBits) {
   BufferedFile source;
   if (!source.Open(sourcePath, "rb")) return msg::kSourceNameWrong;
+  // Found out only when reading, a directory would cost the destination's
+  // earlier contents first.
+  if (IsOpenDirectory(source.get())) return msg::kSourceNameWrong;
 
   // Opening the source itself with "wb" would empty it before a byte is read.
   if (NamesOpenFile(source.get(), destinationPath)) return msg::kDestinationNameWrong;

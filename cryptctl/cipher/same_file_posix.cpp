@@ -10,4 +10,9 @@ bool NamesOpenFile(std::FILE* open, const std::string& path) {
   return opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
+bool IsOpenDirectory(std::FILE* open) {
+  struct stat opened {};
+  return fstat(fileno(open), &opened) == 0 && S_ISDIR(opened.st_mode);
+}
+
 }  // namespace lockvale

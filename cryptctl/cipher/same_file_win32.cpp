@@ -21,4 +21,11 @@ bool NamesOpenFile(std::FILE* open, const std::string& path) {
          opened.nFileIndexHigh == named.nFileIndexHigh && opened.nFileIndexLow == named.nFileIndexLow;
 }
 
+bool IsOpenDirectory(std::FILE* open) {
+  const auto openHandle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(open)));
+  BY_HANDLE_FILE_INFORMATION opened{};
+  return openHandle != INVALID_HANDLE_VALUE && GetFileInformationByHandle(openHandle, &opened) &&
+         (opened.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 }  // namespace lockvale

@@ -186,12 +186,17 @@ TEST(TransformFile, WriteFailureIsNotReportedAsSuccess) {
   EXPECT_EQ(TransformFile(dir / "small", "/dev/full", "k", FileCipherDirection::kEncrypt), msg::kDestinationNameWrong);
 }
 
-TEST(TransformFile, ReadFailureGivesTheSourceMessage) {
-  TempDir dir;
-  // A directory opens for reading on POSIX systems, then fails to read.
-  EXPECT_EQ(TransformFile(dir.path().string(), dir / "out", "k", FileCipherDirection::kEncrypt), msg::kSourceNameWrong);
-}
 #endif
+
+TEST(TransformFile, DirectoryAsSourceLeavesTheDestinationAlone) {
+  // POSIX systems open a directory for reading and fail only on the first
+  // read: by then "wb" would have emptied the destination.
+  TempDir dir;
+  std::filesystem::create_directories(dir.path() / "folder");
+  WriteFile(dir / "earlier", "earlier contents");
+  EXPECT_EQ(TransformFile(dir / "folder", dir / "earlier", "k", FileCipherDirection::kEncrypt), msg::kSourceNameWrong);
+  EXPECT_EQ(ReadFile(dir / "earlier"), "earlier contents");
+}
 
 }  // namespace
 }  // namespace lockvale
