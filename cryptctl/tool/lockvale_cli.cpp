@@ -1,7 +1,7 @@
 #include "tool/lockvale_cli.h"
 
-#include <fstream>
-#include <iterator>
+#include <cstdio>
+#include <memory>
 
 #include "cipher/file_cipher.h"
 #include "messages.h"
@@ -75,11 +75,18 @@ CipherCommand ParseCipher(const std::vector<std::string>& args) {
   return cmd;
 }
 
+// nullopt when the file cannot be read to its end (a directory, an I/O error).
 std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
+  if (!file) return std::nullopt;
+  std::string bytes;
+  char block[4096];
+  for (;;) {
+    const std::size_t count = std::fread(block, 1, sizeof block, file.get());
+    bytes.append(block, count);
+    if (count < sizeof block) break;
+  }
+  if (std::ferror(file.get())) return std::nullopt;
   return bytes;
 }
 
@@ -135,6 +142,9 @@ int Run(const std::vector<std::string>& args, const Platform& platform, std::ost
     if (!e.why.empty()) err << "lockvale: " << e.why << "\n";
     err << kUsage << kTokenUsage;
     return kExitUsage;
+  } catch (const std::exception& e) {
+    err << "lockvale: " << e.what() << "\n";
+    return kExitFailure;
   }
 }
 

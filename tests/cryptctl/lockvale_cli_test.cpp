@@ -91,9 +91,12 @@ TEST(LockvaleCli, FailuresPrintTheControlsMessage) {
   EXPECT_EQ(o.exitCode, kExitFailure);
   EXPECT_EQ(o.err, std::string("[") + msg::kSourceNameWrong + "]\n");
 
-  o = RunTool({"decrypt", dir / "missing", dir / "out", "--key-file", dir / "no-key"});
-  EXPECT_EQ(o.exitCode, kExitFailure);
-  EXPECT_NE(o.err.find("key file"), std::string::npos);
+  // A key file that is missing, or a directory (readable by name, not by content).
+  for (const std::string& keyFile : {dir / "no-key", dir.path().string()}) {
+    o = RunTool({"decrypt", dir / "missing", dir / "out", "--key-file", keyFile});
+    EXPECT_EQ(o.exitCode, kExitFailure) << keyFile;
+    EXPECT_NE(o.err.find("key file"), std::string::npos) << keyFile;
+  }
 }
 
 }  // namespace
