@@ -1,6 +1,7 @@
 #include "module.h"
 
 #include <array>
+#include <new>
 
 namespace ax {
 namespace {
@@ -37,17 +38,22 @@ HINSTANCE Module::Instance() {
   return g_instance;
 }
 
-std::wstring Module::FilePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    DWORD n = GetModuleFileNameW(Instance(), path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
+std::wstring Module::FilePath() noexcept {
+  try {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+      DWORD n = GetModuleFileNameW(Instance(), path.data(), static_cast<DWORD>(path.size()));
+      if (n == 0) return {};
+      if (n < path.size()) {
+        path.resize(n);
+        return path;
+      }
+      if (path.size() >= 32768) return {};
+      path.resize(path.size() * 2);
     }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
+  } catch (const std::bad_alloc&) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return {};
   }
 }
 

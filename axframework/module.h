@@ -18,8 +18,9 @@ class Module {
   static void Term();
 
   static HINSTANCE Instance();
-  // The module file's full path; empty when it can't be had.
-  static std::wstring FilePath();
+  // The module file's full path; empty when it can't be had (also when memory
+  // runs out: COM methods and exports reach it, and nothing may escape them).
+  static std::wstring FilePath() noexcept;
 
   static LONG Lock();
   static LONG Unlock();
