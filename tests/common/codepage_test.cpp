@@ -1,4 +1,7 @@
 #include "text/codepage.h"
+#ifdef _WIN32
+#include "text/codepage_win32.h"
+#endif
 
 #include <gtest/gtest.h>
 
@@ -23,5 +26,15 @@ TEST(Codepage, RefusesWhatTheTargetCannotExpress) {
   EXPECT_FALSE(bidder::Utf8ToGbk("\xff\xfe"));          // not UTF-8
   EXPECT_FALSE(bidder::GbkToUtf8("\xd5"));              // a lead byte alone
 }
+
+#ifdef _WIN32
+TEST(Codepage, NeverBestFitsToALookAlike) {
+  // Code page 936 has no A with grave nor yen sign; Windows would otherwise
+  // write a with grave and the full-width yen sign in their place.
+  EXPECT_FALSE(bidder::WideToCodePage(L"plain\u00c0.bin", 936));
+  EXPECT_FALSE(bidder::WideToCodePage(L"\u00a5", 936));
+  EXPECT_EQ(bidder::WideToCodePage(L"\u00e0", 936), "\xa8\xa4");
+}
+#endif
 
 }  // namespace

@@ -19,6 +19,10 @@ var DIRECTORY_FAILED = "\u5207\u6362\u76ee\u5f55\u5931\u8d25(\u8bf7\u786e\u4fddU
 var OPEN_FILE_FAILED = "\u6253\u5f00\u6587\u4ef6\u5931\u8d25!";
 var USERID_FAILED = "\u8bfb\u53d6USBKEYUSERID\u5931\u8d25";
 var NOT_IN_GBK = "\ud55c";  // a Hangul syllable: code page 936 has no such character
+// Characters code page 936 lacks but would "best fit" to a look-alike it has:
+// A with grave to a with grave, the yen sign to the full-width yen sign.
+var A_GRAVE = "\u00c0", A_GRAVE_LOOKALIKE = "\u00e0";
+var YEN = "\u00a5", YEN_LOOKALIKE = "\uffe5";
 
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var failures = 0;
@@ -63,6 +67,8 @@ var cases = [
   ["pass phrase not in code page 936", null, false, "E", 0, "", 1, "p" + NOT_IN_GBK, "plain.bin", "never3.bin", SETUP_FAILED, false],
   ["unused pass phrase not in code page 936", null, false, "E", 0, "", 7, "p" + NOT_IN_GBK, "plain.bin", "enc-type7b.bin", "", true],
   ["PIN not in code page 936", "good.img", false, "E", 1, "1" + NOT_IN_GBK, 1, "pw", "plain.bin", "never4.bin", PIN_WRONG, false],
+  ["source name whose look-alike exists", null, false, "E", 0, "", 1, "pw", "plain" + A_GRAVE + ".bin", "never17.bin", SOURCE_WRONG, false],
+  ["destination name with a look-alike", null, false, "E", 0, "", 1, "pw", "plain.bin", "out" + YEN + ".bin", DESTINATION_WRONG, false],
   // No token plugged in.
   ["no token: PIN check", null, false, "E", 1, "1234", 1, "pw", "plain.bin", "never5.bin", PIN_OPEN_FAILED, false],
   ["no token: PIN check comes first", null, false, "D", 1, "1234", 0, "", "plain.bin", "never6.bin", PIN_OPEN_FAILED, false],
@@ -91,6 +97,7 @@ var cases = [
 ];
 
 try {
+  fso.CopyFile("plain.bin", "plain" + A_GRAVE_LOOKALIKE + ".bin");
   var control = new ActiveXObject("Lockvale.EnOrDecrypt");
   for (var i = 0; i < cases.length; i++) {
     var c = cases[i];
@@ -102,6 +109,7 @@ try {
     if (c[10] === "") check(c[0] + ": the result is an empty string", typeof r, "string");
     if (c[9].indexOf(NOT_IN_GBK) < 0) check(c[0] + ": destination " + (c[11] ? "written" : "not created"), fso.FileExists(c[9]), c[11]);
   }
+  check("no file under the look-alike name", fso.FileExists("out" + YEN_LOOKALIKE + ".bin"), false);
 } catch (e) {
   WScript.Echo("FAIL: exception " + e.number + " " + e.message);
   failures++;
