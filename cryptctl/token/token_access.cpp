@@ -17,8 +17,6 @@ constexpr std::uint32_t kOpenFlags = 1;
 constexpr std::uint32_t kFirstDevice = 0;
 constexpr std::uint32_t kChangeDirByName = 0x300;
 constexpr std::uint32_t kOpenFileForReading = 0x10;
-constexpr std::uint32_t kUserIdFileId = 3;
-constexpr char kApplicationDirectory[] = "vorla";
 constexpr unsigned char kFixedCode[] = {'t', 'a', 'r', 'v', 'i', 'k'};
 constexpr std::uint32_t kFileInfoSize = 44;
 constexpr std::uint32_t kSerialBufferSize = 8;
@@ -51,15 +49,6 @@ class TokenSession {
   bool deviceOpen_ = false;
 };
 
-std::string FormatSerialNumber(const std::uint8_t (&buffer)[kSerialBufferSize]) {
-  const std::uint32_t serial = static_cast<std::uint32_t>(buffer[0]) | static_cast<std::uint32_t>(buffer[1]) << 8 |
-                               static_cast<std::uint32_t>(buffer[2]) << 16 |
-                               static_cast<std::uint32_t>(buffer[3]) << 24;
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(serial));
-  return text;
-}
-
 }  // namespace
 
 std::string VerifyPIN(std::string_view pin) {
@@ -91,9 +80,9 @@ UserIdRead ReadUSBKeyUserID() {
     result.message = msg::kSerialNumberReadFailed;
     return result;
   }
-  result.serialNumber = FormatSerialNumber(serial);
+  result.serialNumber = SerialNumberText(std::string_view(reinterpret_cast<const char*>(serial), sizeof serial));
 
-  if (epas_ChangeDir(token.Context(), kChangeDirByName, 0, kApplicationDirectory) != EPAS_OK) {
+  if (epas_ChangeDir(token.Context(), kChangeDirByName, 0, kUserIdDirectory) != EPAS_OK) {
     result.message = msg::kChangeDirectoryFailed;
     return result;
   }

@@ -1,6 +1,7 @@
 #include "token/userid_record.h"
 
 #include <algorithm>
+#include <cstdio>
 
 namespace lockvale {
 
@@ -19,6 +20,16 @@ std::optional<UserIdRecord> RecordForUserId(std::string_view userId) {
   record.fill(kUserIdTerminator);
   std::copy(userId.begin(), userId.end(), record.begin());
   return record;
+}
+
+std::string SerialNumberText(std::string_view property) {
+  std::uint32_t serial = 0;
+  for (std::size_t i = 0; i < 4 && i < property.size(); ++i) {
+    serial |= static_cast<std::uint32_t>(static_cast<unsigned char>(property[i])) << (8 * i);
+  }
+  char text[9];
+  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(serial));
+  return text;
 }
 
 }  // namespace lockvale

@@ -28,8 +28,6 @@ const char kTokenUsage[] =
 
 namespace {
 
-constexpr char kApplicationDirectory[] = "vorla";
-constexpr std::uint32_t kUserIdFileId = 3;
 
 std::string Gbk(const std::string& utf8, const char* what) {
   auto gbk = bidder::Utf8ToGbk(utf8);
@@ -45,15 +43,6 @@ std::uint32_t ParseSerial(const std::string& hex) {
   return serial;
 }
 
-std::string FormatSerialNumber(std::string_view property) {
-  std::uint32_t serial = 0;
-  for (std::size_t i = 0; i < 4 && i < property.size(); ++i) {
-    serial |= static_cast<std::uint32_t>(static_cast<unsigned char>(property[i])) << (8 * i);
-  }
-  char text[9];
-  std::snprintf(text, sizeof text, "%08X", static_cast<unsigned>(serial));
-  return text;
-}
 
 ftnd::TokenImage ParseInit(const std::vector<std::string>& args, std::string& imagePath) {
   ftnd::TokenImage image;
@@ -104,7 +93,7 @@ ftnd::TokenImage ParseInit(const std::vector<std::string>& args, std::string& im
     record = recordHex->size() == 2 * kUserIdRecordSize ? ftnd::FromHex(*recordHex) : std::nullopt;
     if (!record) throw UsageError{"--record-hex is 64 hex digits"};
   }
-  if (record) image.directories.push_back({kApplicationDirectory, {{kUserIdFileId, *record}}});
+  if (record) image.directories.push_back({kUserIdDirectory, {{kUserIdFileId, *record}}});
   return image;
 }
 
@@ -116,7 +105,7 @@ std::string Shown(const std::string& gbk, const Platform& platform) {
 
 void Show(const ftnd::TokenImage& image, const Platform& platform, std::ostream& out) {
   if (image.serialProperty) {
-    out << "serial number: " << FormatSerialNumber(*image.serialProperty) << " (property 7: "
+    out << "serial number: " << SerialNumberText(*image.serialProperty) << " (property 7: "
         << ftnd::ToHex(*image.serialProperty) << ")\n";
   } else {
     out << "serial number: none (property 7 absent)\n";
@@ -129,7 +118,7 @@ void Show(const ftnd::TokenImage& image, const Platform& platform, std::ostream&
       out << "  file " << file.id << ": " << file.bytes.size() << " bytes " << ftnd::ToHex(file.bytes) << "\n";
     }
   }
-  const ftnd::TokenDirectory* dir = image.FindDirectory(kApplicationDirectory);
+  const ftnd::TokenDirectory* dir = image.FindDirectory(kUserIdDirectory);
   const ftnd::TokenFile* file = dir ? dir->FindFile(kUserIdFileId) : nullptr;
   if (file) {
     // What the control reads: the first 32 bytes, a shorter file reading as zeros.
