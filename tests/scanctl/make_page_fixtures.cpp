@@ -15,7 +15,7 @@ int main(int argc, char** argv) {
   try {
     int i = 0;
     for (const auto& c : folvane::test::FixtureCases()) {
-      char name[16];
+      char name[32];
       std::snprintf(name, sizeof name, "/%02d.tif", i++);
       folvane::test::WriteTiffFixture(dir + name, c.spec);
     }
