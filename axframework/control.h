@@ -1,5 +1,5 @@
 #pragma once
-// The OLE control interfaces of an invisible control, over one ControlState.
+// The OLE control interfaces of a control, over one ControlState.
 // A control class derives from Control<Derived> (and from its own dispatch
 // interface) and supplies:
 //   static const CLSID& ClassId();
@@ -30,11 +30,18 @@ class Control : public ViewObjectImpl<Derived>,
                 public ProvideClassInfoImpl<Derived> {
  public:
   explicit Control(SIZEL defaultExtent) : state_(defaultExtent) {}
+  // A container that released the control without closing it leaves no
+  // window behind that would paint through a destroyed object.
+  ~Control() { DestroyControlWindow(state_.window); }
 
   ControlState& ControlData() { return state_; }
 
   // Tells the container that the picture changed.
   void FireViewChange() {
+    if (state_.window) {
+      InvalidateRect(state_.window, nullptr, TRUE);
+      return;
+    }
     if (state_.inPlaceActive && state_.windowless && state_.inPlaceSite) {
       ComPtr<IOleInPlaceSiteWindowless> site;
       if (SUCCEEDED(state_.inPlaceSite.As(site, IID_IOleInPlaceSiteWindowless))) {

@@ -25,6 +25,9 @@ struct ControlState {
   DWORD viewAdviseFlags = 0;
 
   ComPtr<IOleInPlaceSite> inPlaceSite;
+  ComPtr<IOleInPlaceFrame> frame;          // told of the UI-active object
+  ComPtr<IOleInPlaceUIWindow> document;    // likewise, when the container has one
+  HWND window = nullptr;                   // own window, in a windowed container only
   bool windowless = false;
   bool inPlaceActive = false;
   bool uiActive = false;

@@ -1,25 +1,28 @@
 #pragma once
-// Windowless in-place activation (IOleInPlaceObjectWindowless,
-// IOleInPlaceActiveObject). The control never creates a window of its own:
-// it is invisible at run time, and at design time its container draws it
-// through IViewObject. A container that can't activate windowless objects
-// still gets the activation notifications, and GetWindow fails.
+// In-place activation (IOleInPlaceObjectWindowless, IOleInPlaceActiveObject).
+// In a container that can hold windowless objects the control has no window:
+// the container draws it through IViewObject. Otherwise the control shows its
+// picture in a child window of the container's window (control_window.h),
+// created on activation and destroyed on deactivation; if the container gives
+// no window, the control is active without one (it is invisible at run time)
+// and GetWindow fails.
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
 
 #include "control_state.h"
+#include "control_window.h"
 
 namespace ax {
 
 template <class Derived>
-class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActiveObject {
+class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActiveObject, private ControlWindowPainter {
  public:
   // IOleWindow (both interfaces)
   STDMETHODIMP GetWindow(HWND* window) override {
     if (!window) return E_POINTER;
-    *window = nullptr;
-    return E_FAIL;
+    *window = State().window;
+    return *window ? S_OK : E_FAIL;
   }
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
 
@@ -28,6 +31,7 @@ class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActive
     ControlState& s = State();
     if (!s.inPlaceActive) return S_OK;
     UIDeactivate();
+    DestroyControlWindow(s.window);
     s.inPlaceActive = false;
     if (ComPtr<IOleInPlaceSite> site = s.inPlaceSite) {
       ComPtr<IOleInPlaceSiteEx> siteEx;
@@ -38,6 +42,8 @@ class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActive
       }
     }
     s.inPlaceSite.Reset();
+    s.frame.Reset();
+    s.document.Reset();
     s.windowless = false;
     return S_OK;
   }
@@ -45,12 +51,19 @@ class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActive
     ControlState& s = State();
     if (!s.uiActive) return S_OK;
     s.uiActive = false;
+    if (s.document) s.document->SetActiveObject(nullptr, nullptr);
+    if (s.frame) s.frame->SetActiveObject(nullptr, nullptr);
     if (s.inPlaceSite) s.inPlaceSite->OnUIDeactivate(FALSE);
     return S_OK;
   }
   STDMETHODIMP SetObjectRects(LPCRECT position, LPCRECT) override {
     if (!position) return E_POINTER;
-    State().position = *position;
+    ControlState& s = State();
+    s.position = *position;
+    if (s.window) {
+      SetWindowPos(s.window, nullptr, position->left, position->top, position->right - position->left,
+                   position->bottom - position->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    }
     return S_OK;
   }
   STDMETHODIMP ReactivateAndUndo() override { return E_NOTIMPL; }
@@ -103,17 +116,27 @@ class InPlaceImpl : public IOleInPlaceObjectWindowless, public IOleInPlaceActive
       frameInfo.cb = sizeof frameInfo;
       if (SUCCEEDED(site->GetWindowContext(frame.Put(), document.Put(), &position, &clip, &frameInfo))) {
         s.position = position;
+        s.frame = frame;
+        s.document = document;
+      }
+      HWND parent = nullptr;
+      if (!isWindowless && SUCCEEDED(site->GetWindow(&parent))) {
+        s.window = CreateControlWindow(parent, s.position, *this);
       }
     }
     if (uiActivate && !s.uiActive) {
       s.uiActive = true;
       s.inPlaceSite->OnUIActivate();
+      auto* active = static_cast<IOleInPlaceActiveObject*>(this);
+      if (s.frame) s.frame->SetActiveObject(active, nullptr);
+      if (s.document) s.document->SetActiveObject(active, nullptr);
     }
     return S_OK;
   }
 
  private:
   ControlState& State() { return static_cast<Derived*>(this)->ControlData(); }
+  void PaintControl(HDC dc, const RECT& bounds) override { static_cast<Derived*>(this)->OnDraw(dc, bounds); }
 };
 
 }  // namespace ax

@@ -1,5 +1,5 @@
-// Windowless in-place activation of a framework control inside a test
-// container site that records what the control asked of it.
+// In-place activation of a framework control, windowless and windowed, inside
+// a test container site that records what the control asked of it.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -65,8 +65,8 @@ class Site final : public IOleClientSite, public IOleInPlaceSiteWindowless {
 
   // IOleWindow
   STDMETHODIMP GetWindow(HWND* window) override {
-    *window = nullptr;
-    return E_FAIL;
+    *window = containerWindow;
+    return containerWindow ? S_OK : E_FAIL;
   }
   STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   // IOleInPlaceSite
@@ -110,6 +110,7 @@ class Site final : public IOleClientSite, public IOleInPlaceSiteWindowless {
 
   std::vector<std::string> calls;
   ULONG refs = 1;
+  HWND containerWindow = nullptr;  // a windowed container's window
 
  private:
   HRESULT Log(const char* what) {
@@ -177,6 +178,71 @@ TEST(InPlace, AContainerWithoutWindowlessSupportStillHearsOfTheActivation) {
     object->SetClientSite(nullptr);
   }
   EXPECT_EQ(site.refs, 1u);
+}
+
+RECT RectInParent(HWND window) {
+  RECT r{};
+  GetWindowRect(window, &r);
+  MapWindowPoints(nullptr, GetParent(window), reinterpret_cast<POINT*>(&r), 2);
+  return r;
+}
+
+TEST(InPlace, AWindowedContainerGetsAChildWindowThatShowsThePicture) {
+  HWND container = CreateWindowExW(0, L"STATIC", L"container", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400, 300,
+                                   nullptr, nullptr, nullptr, nullptr);
+  ASSERT_NE(container, nullptr);
+  Site site(false);
+  site.containerWindow = container;
+  HWND window = nullptr;
+  {
+    ax::ComPtr<IOleObject> object = NewProbe();
+    ASSERT_EQ(object->SetClientSite(&site), S_OK);
+    ASSERT_EQ(object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, nullptr, nullptr), S_OK);
+    ax::ComPtr<IOleInPlaceObjectWindowless> inPlace;
+    ASSERT_EQ(object.As(inPlace, IID_IOleInPlaceObjectWindowless), S_OK);
+    ASSERT_EQ(inPlace->GetWindow(&window), S_OK);
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(GetParent(window), container);
+    const LONG_PTR style = GetWindowLongPtrW(window, GWL_STYLE);
+    const LONG_PTR expected = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+    EXPECT_EQ(style & expected, expected);
+    RECT r = RectInParent(window);
+    EXPECT_EQ(r.left, 10);
+    EXPECT_EQ(r.top, 20);
+    EXPECT_EQ(r.right, 110);
+    EXPECT_EQ(r.bottom, 70);
+
+    RECT moved{5, 5, 50, 60};
+    ASSERT_EQ(inPlace->SetObjectRects(&moved, &moved), S_OK);
+    r = RectInParent(window);
+    EXPECT_EQ(r.left, 5);
+    EXPECT_EQ(r.bottom, 60);
+
+    // The window paints the control's picture over its client area.
+    SiteProbe::lastDraw = {};
+    RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(SiteProbe::lastDraw.right, 45);
+    EXPECT_EQ(SiteProbe::lastDraw.bottom, 55);
+
+    ASSERT_EQ(object->Close(OLECLOSE_NOSAVE), S_OK);
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(inPlace->GetWindow(&window), E_FAIL);
+    EXPECT_EQ(site.calls, (std::vector<std::string>{"activate", "deactivate"}));
+
+    // Released while active, without being closed: the window goes with it.
+    ax::ComPtr<IOleObject> second = NewProbe();
+    ASSERT_EQ(second->SetClientSite(&site), S_OK);
+    ASSERT_EQ(second->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, &site, 0, nullptr, nullptr), S_OK);
+    ax::ComPtr<IOleInPlaceObjectWindowless> secondInPlace;
+    ASSERT_EQ(second.As(secondInPlace, IID_IOleInPlaceObjectWindowless), S_OK);
+    ASSERT_EQ(secondInPlace->GetWindow(&window), S_OK);
+    secondInPlace.Reset();
+    second.Reset();
+    EXPECT_FALSE(IsWindow(window));
+    object->SetClientSite(nullptr);
+  }
+  EXPECT_EQ(site.refs, 1u);
+  DestroyWindow(container);
 }
 
 }  // namespace
