@@ -102,8 +102,8 @@ TEST(AssemblePdf, EveryKindOfPageBindsLosslesslyAtItsSize) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const auto& c = cases[i];
     double width = c.spec.width * 72.0 / c.xDpi, height = c.spec.height * 72.0 / c.yDpi;
-    if (std::max(width, height) > kMaxPageSide) {
-      const double scale = kMaxPageSide / std::max(width, height);
+    if (std::max(width, height) > kMaxPageSideUnits) {
+      const double scale = kMaxPageSideUnits / std::max(width, height);
       width *= scale;
       height *= scale;
     }
