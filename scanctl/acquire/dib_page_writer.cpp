@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "acquire/file_ops.h"
@@ -159,17 +160,22 @@ bool EncodeDibAsTiff(const DibView& dib, const std::string& path) {
   return written && TIFFFlush(tif.get()) != 0;
 }
 
-bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& path) {
+bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& path) noexcept {
   // The old file goes first, before anything can fail.
   RemoveFileIfPresent(path);
-  const auto dib = DibView::Parse(packedDib);
-  if (!dib) return false;
-  const std::string partial = path + ".part";
-  if (!EncodeDibAsTiff(*dib, partial) || !MoveFileOver(partial, path)) {
-    RemoveFileIfPresent(partial);
-    return false;
+  std::string partial;
+  try {
+    const auto dib = DibView::Parse(packedDib);
+    if (!dib) return false;
+    partial = path + ".part";
+    if (EncodeDibAsTiff(*dib, partial) && MoveFileOver(partial, path)) return true;
+  } catch (const std::bad_alloc&) {
+    // A page larger than the memory left: the page is lost like one that
+    // cannot be written, and the scan goes on. (The libtiff handle is closed
+    // by now, so the partial file can go.)
   }
-  return true;
+  if (!partial.empty()) RemoveFileIfPresent(partial);
+  return false;
 }
 
 }  // namespace folvane

@@ -23,11 +23,13 @@ namespace folvane {
 // file is written under a temporary name and moved into place when complete;
 // whatever happens, no older file is left at `path` (as long as the file
 // system lets it be removed), so a failed page never shows another
-// document's page under its name.
-bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& path);
+// document's page under its name. Never throws: running out of memory is a
+// failure like any other (the page is called from a message hook).
+bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& path) noexcept;
 
 // The encoding alone: writes `path` directly. False on failure, in which case
-// the caller removes the partial file.
+// the caller removes the partial file; throws std::bad_alloc when a page
+// buffer cannot be had.
 bool EncodeDibAsTiff(const DibView& dib, const std::string& path);
 
 }  // namespace folvane

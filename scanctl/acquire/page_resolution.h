@@ -6,18 +6,22 @@
 // value within one pixel per metre of a whole dpi is taken as that whole dpi;
 // any other value is kept exactly.
 //
-// A bitmap without a usable resolution (0, negative, or beyond any scanner)
-// gets 96 dpi: what Windows assumes for such a bitmap, so a page bound into a
+// A bitmap without a usable resolution (0, negative, or outside the range of
+// resolution_limits.h, which the PDF output also applies) gets 96 dpi: what Windows assumes for such a bitmap, so a page bound into a
 // PDF has the size the user's viewers show for the picture at 100 %.
 // A page side may not exceed 14400 PDF units (200 inches); when the pixels at
 // the chosen resolution would, both axes are raised by the same factor to the
-// smallest whole dpi that fits, keeping the page's proportions.
+// smallest whole dpi that fits, keeping the page's proportions (but never past
+// the largest usable resolution: the PDF output then scales such a page down).
 #include <cstdint>
+
+#include "acquire/resolution_limits.h"
 
 namespace folvane {
 
+// For a bitmap without a resolution. (A foreign TIFF without one is bound at
+// 72 dpi instead: see output/page_geometry.h.)
 inline constexpr double kDefaultPageDpi = 96.0;
-inline constexpr double kMaxPageSideUnits = 14400.0;  // 1/72 inch each
 
 struct PageResolution {
   double xDpi = kDefaultPageDpi;

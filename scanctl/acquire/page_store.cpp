@@ -1,6 +1,7 @@
 #include "acquire/page_store.h"
 
 #include <limits>
+#include <new>
 
 #include "acquire/dib_page_writer.h"
 #include "acquire/file_ops.h"
@@ -13,13 +14,16 @@ std::string PageStore::PageFileName(std::uint32_t number) const {
   return workPrefix_ + std::to_string(number) + ".tif";
 }
 
-bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) {
+bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) noexcept {
   if (packedDib.empty()) return false;
   // A count that cannot grow cannot name another page.
   if (pageCount_ == std::numeric_limits<std::uint32_t>::max()) return false;
-  const std::string name = PageFileName(pageCount_);
   ++pageCount_;
-  return WriteDibPage(packedDib, name);
+  try {
+    return WriteDibPage(packedDib, PageFileName(pageCount_ - 1));
+  } catch (const std::bad_alloc&) {  // not even the name: the number is used up, no file
+    return false;
+  }
 }
 
 void PageStore::DeletePages() {

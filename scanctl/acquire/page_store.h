@@ -25,8 +25,9 @@ class PageStore {
   // (BITMAPINFOHEADER, colour table, bits). Empty input: nothing written, count
   // unchanged. Otherwise the count advances before the write, so a page that
   // cannot be stored still holds its number (its file is then absent, never
-  // a stale one); returns whether the page file was written.
-  bool AddPage(std::span<const std::uint8_t> packedDib);
+  // a stale one); returns whether the page file was written. Never throws
+  // (it runs inside a message hook): out of memory is a page not written.
+  bool AddPage(std::span<const std::uint8_t> packedDib) noexcept;
 
   // Deletes the files 0 to count - 1 (a file that cannot be deleted is left
   // behind) and sets the count to 0.

@@ -2,6 +2,8 @@
 // The size of a PDF page that shows an image at its natural size.
 #include <cstdint>
 
+#include "acquire/resolution_limits.h"
+
 namespace folvane {
 
 struct PageSize {
@@ -9,14 +11,14 @@ struct PageSize {
   double height = 0;
 };
 
-// PDF readers refuse page sides above this many units.
-inline constexpr double kMaxPageSide = 14400;
-// Used for an image whose file gives no believable resolution: one pixel per
-// unit, the size every PDF reader would give the image unscaled.
+// Used for an image whose file gives no usable resolution: one pixel per
+// unit, the size every PDF reader would give the image unscaled. (Page
+// capture gives a bitmap without a resolution 96 dpi, so our own page files
+// always state one.)
 inline constexpr double kDefaultDpi = 72;
 
-// pixels x 72 / dpi on each side. A resolution outside 1..100000 dpi counts
-// as missing; a page that would exceed kMaxPageSide is scaled down as a whole
+// pixels x 72 / dpi on each side. A resolution that IsUsableDpi refuses counts
+// as missing; a page that would exceed kMaxPageSideUnits is scaled down as a whole
 // (keeping its shape) until its longer side fits.
 PageSize PageSizeForImage(std::uint32_t widthPixels, std::uint32_t heightPixels, double xDpi, double yDpi);
 

@@ -4,71 +4,14 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstdarg>
-#include <cstdio>
+#include <cstring>
 #include <memory>
 #include <new>
 
+#include "output/page_tiff.h"
+
 namespace folvane {
 namespace {
-
-// ---- The file under libtiff, read through our own FILE* ----
-// Our own procedures give the file's size for checking strip sizes, open
-// narrow (ANSI) names the same way on every platform, and map nothing.
-
-struct InputFile {
-  std::FILE* file = nullptr;
-  std::uint64_t size = 0;
-};
-
-bool Seek(std::FILE* f, std::int64_t offset, int whence) {
-#ifdef _WIN32
-  return _fseeki64(f, offset, whence) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-std::int64_t Tell(std::FILE* f) {
-#ifdef _WIN32
-  return _ftelli64(f);
-#else
-  return ftello(f);
-#endif
-}
-
-tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
-  if (size <= 0) return 0;
-  auto* in = static_cast<InputFile*>(handle);
-  return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<std::size_t>(size), in->file));
-}
-tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
-toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
-  auto* in = static_cast<InputFile*>(handle);
-  if (!Seek(in->file, static_cast<std::int64_t>(offset), whence)) return static_cast<toff_t>(-1);
-  return static_cast<toff_t>(Tell(in->file));
-}
-int CloseProc(thandle_t) { return 0; }  // the FILE* belongs to LoadPageImage
-toff_t SizeProc(thandle_t handle) { return static_cast<InputFile*>(handle)->size; }
-int MapProc(thandle_t, void**, toff_t*) { return 0; }
-void UnmapProc(thandle_t, void*, toff_t) {}
-
-// A page that cannot be read is skipped without a word, so libtiff's
-// complaints go nowhere.
-int Silence(TIFF*, void*, const char*, const char*, va_list) { return 1; }
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-struct TiffCloser {
-  void operator()(TIFF* t) const { TIFFClose(t); }
-};
-struct OptionsFree {
-  void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
-};
-
-// libtiff's own buffers (strips, tables) stay under this.
-constexpr tmsize_t kMaxLibtiffAllocation = 256 << 20;
 
 // ---- What the page holds ----
 
@@ -90,12 +33,10 @@ bool IsSupportedGrayOrPaletteDepth(std::uint16_t bits) { return bits == 1 || bit
 
 // Fills `layout` and the image's colour model; false for what PDF 1.4 or this
 // reader cannot show without loss.
-bool ReadLayout(TIFF* tif, Layout& layout, PageImage& image) {
-  if (TIFFIsTiled(tif)) return false;
-  if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &layout.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &layout.height))
-    return false;
-  if (layout.width == 0 || layout.height == 0 || layout.width > kMaxImageSide || layout.height > kMaxImageSide)
-    return false;
+bool ReadLayout(const PageTiff& page, Layout& layout, PageImage& image) {
+  TIFF* tif = page.Tiff();
+  layout.width = page.Width();
+  layout.height = page.Height();
   if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &layout.photometric)) return false;
   layout.bitsPerSample = Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
   layout.samplesPerPixel = Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
@@ -119,15 +60,8 @@ bool ReadLayout(TIFF* tif, Layout& layout, PageImage& image) {
       image.colorModel = PdfColorModel::kIndexed;
       layout.colors = 1;
       if (!IsSupportedGrayOrPaletteDepth(bits)) return false;
-      std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-      if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue) return false;
-      const std::size_t entries = std::size_t{1} << bits;
-      image.palette.resize(entries * 3);
-      for (std::size_t i = 0; i < entries; ++i) {  // 16-bit entries: the high byte is the 8-bit value
-        image.palette[i * 3] = static_cast<std::uint8_t>(red[i] >> 8);
-        image.palette[i * 3 + 1] = static_cast<std::uint8_t>(green[i] >> 8);
-        image.palette[i * 3 + 2] = static_cast<std::uint8_t>(blue[i] >> 8);
-      }
+      image.palette = ReadColourMap(tif, bits);
+      if (image.palette.empty()) return false;
       break;
     }
     case PHOTOMETRIC_RGB:
@@ -177,13 +111,15 @@ void ReadResolution(TIFF* tif, PageImage& image) {
 
 // ---- The file's own compressed strip ----
 
-bool ReadOnlyStrip(TIFF* tif, const InputFile& in, std::vector<std::uint8_t>& data) {
+bool ReadOnlyStrip(const PageTiff& page, std::vector<std::uint8_t>& data) {
+  TIFF* tif = page.Tiff();
   int error = 0;
   const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, 0, &error);
   if (error) return false;
   const std::uint64_t size = TIFFGetStrileByteCountWithErr(tif, 0, &error);
   // The size a directory claims is checked against the file before anything is allocated.
-  if (error || size == 0 || offset > in.size || size > in.size - offset || size > kMaxDecodedBytes) return false;
+  if (error || size == 0 || offset > page.FileSize() || size > page.FileSize() - offset || size > kMaxDecodedBytes)
+    return false;
   data.resize(static_cast<std::size_t>(size));
   return TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) == static_cast<tmsize_t>(size);
 }
@@ -197,16 +133,18 @@ bool StartsLikeZlib(const std::vector<std::uint8_t>& data) {
 }
 
 // Takes the strip unchanged where PDF has a filter for it that decodes to the
-// same samples.
-bool TryPassThrough(TIFF* tif, const InputFile& in, const Layout& layout, PageImage& image) {
-  if (TIFFNumberOfStrips(tif) != 1 || layout.fillOrder != FILLORDER_MSB2LSB) return false;
+// same samples, in the order the page is shown.
+bool TryPassThrough(const PageTiff& page, const Layout& layout, PageImage& image) {
+  TIFF* tif = page.Tiff();
+  if (page.Tiled() || page.BottomUp() || TIFFNumberOfStrips(tif) != 1 || layout.fillOrder != FILLORDER_MSB2LSB)
+    return false;
   if (layout.compression == COMPRESSION_CCITTFAX4) {
     if (layout.bitsPerSample != 1 || layout.samplesPerPixel != 1 || image.colorModel != PdfColorModel::kGray)
       return false;
     std::uint32_t options = 0;
     // Uncompressed-mode extensions are rare and not every reader decodes them.
     if (TIFFGetField(tif, TIFFTAG_T6OPTIONS, &options) && (options & GROUP4OPT_UNCOMPRESSED)) return false;
-    if (!ReadOnlyStrip(tif, in, image.data)) return false;
+    if (!ReadOnlyStrip(page, image.data)) return false;
     image.encoding = PdfImageEncoding::kCcittG4;
     // The codes say "white run" and "black run"; libtiff gives white runs as
     // 0 bits, which a min-is-black page shows black.
@@ -218,7 +156,7 @@ bool TryPassThrough(TIFF* tif, const InputFile& in, const Layout& layout, PageIm
     // Min-is-white grey would need a Decode array: it is re-encoded instead.
     if (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.samplesPerPixel != layout.colors) return false;
     if (layout.predictor != 1 && !(layout.predictor == 2 && layout.bitsPerSample == 8)) return false;
-    if (!ReadOnlyStrip(tif, in, image.data) || !StartsLikeZlib(image.data)) return false;
+    if (!ReadOnlyStrip(page, image.data) || !StartsLikeZlib(image.data)) return false;
     image.encoding = PdfImageEncoding::kFlate;
     image.tiffPredictor = layout.predictor == 2;
     image.passedThrough = true;
@@ -265,32 +203,92 @@ class FlateSink {
   bool ok_ = false;
 };
 
-bool Reencode(TIFF* tif, const Layout& layout, PageImage& image) {
-  const tmsize_t lineSize = TIFFScanlineSize(tif);
+// Buffers that are written in full before they are read: no zero fill.
+std::unique_ptr<std::uint8_t[]> Uninitialised(std::size_t size) {
+  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
+}
+
+// One row of tiles, rows `rows` long from `top`, into `band` as whole rows.
+bool ReadTileRow(TIFF* tif, std::uint32_t width, std::uint32_t top, std::uint32_t rows, std::size_t lineBytes,
+                 std::uint8_t* band) {
+  std::uint32_t tileWidth = 0;
+  TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+  const auto bitsPerPixel = std::uint64_t{Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1)} *
+                            Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  const tmsize_t tileBytes = TIFFTileSize(tif), tileRowBytes = TIFFTileRowSize(tif);
+  // Tiles start on whole bytes of a row (TIFF tiles are 16 pixels wide or a multiple).
+  if (tileWidth == 0 || tileWidth * bitsPerPixel % 8 != 0 || tileRowBytes <= 0 ||
+      tileBytes < tileRowBytes * static_cast<tmsize_t>(rows))
+    return false;
+  const auto tile = Uninitialised(static_cast<std::size_t>(tileBytes));
+  for (std::uint32_t x = 0; x < width; x += tileWidth) {
+    if (TIFFReadTile(tif, tile.get(), x, top, 0, 0) < 0) return false;
+    const auto at = static_cast<std::size_t>(x * bitsPerPixel / 8);
+    const std::size_t bytes = std::min(static_cast<std::size_t>(tileRowBytes), lineBytes - at);
+    for (std::uint32_t r = 0; r < rows; ++r)
+      std::memcpy(band + r * lineBytes + at, tile.get() + r * static_cast<std::size_t>(tileRowBytes), bytes);
+  }
+  return true;
+}
+
+// Hands every row of the file's own samples (`lineBytes` each) to `onRow`,
+// top row of the page first. Strips stored top row first are read a scanline
+// at a time, so a page in one large strip needs no more than a row; tiled
+// files and files stored bottom row first are decoded a strip or a row of
+// tiles at a time, within the unit limit.
+template <typename OnRow>
+bool ReadRowsInPageOrder(const PageTiff& page, std::size_t lineBytes, OnRow&& onRow) {
+  TIFF* tif = page.Tiff();
+  const std::uint32_t height = page.Height();
+  if (!page.Tiled() && !page.BottomUp()) {
+    std::vector<std::uint8_t> line(lineBytes);
+    for (std::uint32_t y = 0; y < height; ++y)
+      if (TIFFReadScanline(tif, line.data(), y, 0) < 0 || !onRow(line.data())) return false;
+    return true;
+  }
+  if (!page.UnitsFit()) return false;
+  const std::uint32_t unitRows = page.UnitRows();
+  const auto band = Uninitialised(std::size_t{unitRows} * lineBytes);
+  const std::uint32_t units = height / unitRows + (height % unitRows != 0);
+  for (std::uint32_t k = 0; k < units; ++k) {
+    const std::uint32_t unit = page.BottomUp() ? units - 1 - k : k;
+    const std::uint32_t top = unit * unitRows;
+    const std::uint32_t rows = std::min(unitRows, height - top);
+    const auto bytes = static_cast<tmsize_t>(rows * lineBytes);
+    const bool read = page.Tiled() ? ReadTileRow(tif, page.Width(), top, rows, lineBytes, band.get())
+                                   : TIFFReadEncodedStrip(tif, unit, band.get(), bytes) == bytes;
+    if (!read) return false;
+    for (std::uint32_t r = 0; r < rows; ++r) {
+      if (!onRow(band.get() + std::size_t{page.BottomUp() ? rows - 1 - r : r} * lineBytes)) return false;
+    }
+  }
+  return true;
+}
+
+bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
+  const tmsize_t lineSize = TIFFScanlineSize(page.Tiff());
   const std::uint64_t bitsPerPixel = std::uint64_t{layout.samplesPerPixel} * layout.bitsPerSample;
   const std::uint64_t needed = (layout.width * bitsPerPixel + 7) / 8;
   if (lineSize <= 0 || static_cast<std::uint64_t>(lineSize) < needed || needed > kMaxDecodedBytes) return false;
 
-  std::vector<std::uint8_t> line(static_cast<std::size_t>(lineSize));
   std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.rowBytes));
   image.data.clear();
   FlateSink sink(image.data);
   const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
-  for (std::uint32_t y = 0; y < layout.height; ++y) {
-    if (TIFFReadScanline(tif, line.data(), y, 0) < 0) return false;
+  const bool read = ReadRowsInPageOrder(page, static_cast<std::size_t>(lineSize), [&](const std::uint8_t* line) {
     if (layout.samplesPerPixel == layout.colors) {
-      std::copy_n(line.begin(), row.size(), row.begin());
+      std::copy_n(line, row.size(), row.begin());
     } else {  // 8-bit samples: keep the colour samples of each pixel
       for (std::uint32_t x = 0; x < layout.width; ++x)
-        std::copy_n(line.begin() + std::size_t{x} * layout.samplesPerPixel, layout.colors,
+        std::copy_n(line + std::size_t{x} * layout.samplesPerPixel, layout.colors,
                     row.begin() + std::size_t{x} * layout.colors);
     }
     // Written as min-is-black, the one grey PDF knows without a Decode array.
     if (invert)
       for (auto& b : row) b = static_cast<std::uint8_t>(~b);
-    if (!sink.Add(row.data(), row.size())) return false;
-  }
-  if (!sink.Finish()) return false;
+    return sink.Add(row.data(), row.size());
+  });
+  if (!read || !sink.Finish()) return false;
   image.encoding = PdfImageEncoding::kFlate;
   image.tiffPredictor = false;
   image.blackIs1 = false;
@@ -299,30 +297,15 @@ bool Reencode(TIFF* tif, const Layout& layout, PageImage& image) {
 }
 
 std::optional<PageImage> Load(const std::string& path) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-  if (!file) return std::nullopt;
-  InputFile in{file.get(), 0};
-  if (!Seek(in.file, 0, SEEK_END)) return std::nullopt;
-  const std::int64_t size = Tell(in.file);
-  if (size <= 0 || !Seek(in.file, 0, SEEK_SET)) return std::nullopt;
-  in.size = static_cast<std::uint64_t>(size);
-
-  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
-  if (!options) return std::nullopt;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAllocation);
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Silence, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Silence, nullptr);
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFClientOpenExt(path.c_str(), "rm", &in, ReadProc, WriteProc, SeekProc,
-                                                          CloseProc, SizeProc, MapProc, UnmapProc, options.get()));
-  if (!tif) return std::nullopt;
-
+  const auto page = PageTiff::Open(path);
+  if (!page) return std::nullopt;
   PageImage image;
   Layout layout;
-  if (!ReadLayout(tif.get(), layout, image)) return std::nullopt;
-  ReadResolution(tif.get(), image);
-  if (TryPassThrough(tif.get(), in, layout, image)) return image;
+  if (!ReadLayout(*page, layout, image)) return std::nullopt;
+  ReadResolution(page->Tiff(), image);
+  if (TryPassThrough(*page, layout, image)) return image;
   image.data.clear();
-  if (!Reencode(tif.get(), layout, image)) return std::nullopt;
+  if (!Reencode(*page, layout, image)) return std::nullopt;
   return image;
 }
 

@@ -1,12 +1,14 @@
 #pragma once
 // A page file read as the image of one PDF page. Page files are untrusted
 // (any file can sit under a page file's name): reading never crashes and
-// never allocates more than the caps below allow.
+// never allocates more than the limits of page_tiff.h allow.
 //
 // The compressed strip goes into the PDF unchanged where the file allows it
 // (one strip of CCITT G4, or of Deflate with or without the horizontal
-// predictor, in a colour model PDF has); everything else that libtiff can
-// decode is re-encoded without loss with Flate.
+// predictor, in a colour model PDF has, stored top row first); everything
+// else that libtiff can decode in a form PDF 1.4 shows without loss
+// (including tiled files and files stored bottom row first) is re-encoded
+// with Flate, rows in the order the page is shown.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -39,14 +41,10 @@ struct PageImage {
   std::vector<std::uint8_t> data;  // the stream's encoded bytes
 };
 
-// Caps for untrusted files: a side of more pixels than any scanner gives, or
-// more decoded bytes than fit comfortably in a 32-bit process, is refused.
-inline constexpr std::uint32_t kMaxImageSide = 1u << 17;
-inline constexpr std::uint64_t kMaxDecodedBytes = 512ull << 20;
-
-// nullopt when the file is missing, not a TIFF, damaged, or holds an image
-// this reader does not support (tiles, separate planes, 16-bit samples,
-// colour models other than grey, palette, RGB and CMYK).
+// nullopt when the file is missing, not a TIFF, damaged, beyond the limits
+// of page_tiff.h, or holds an image this reader does not support (separate
+// planes, 16-bit samples, which PDF 1.4 cannot hold, colour models other than
+// grey, palette, RGB and CMYK).
 std::optional<PageImage> LoadPageImage(const std::string& path);
 
 }  // namespace folvane

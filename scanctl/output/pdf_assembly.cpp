@@ -1,9 +1,9 @@
 #include "pdf_assembly.h"
 
-#include <cstdio>
 #include <exception>
 #include <span>
 
+#include "acquire/file_ops.h"
 #include "page_geometry.h"
 #include "page_image.h"
 #include "pdf_messages.h"
@@ -91,6 +91,19 @@ std::string InfoDictionary(const PdfDocumentInfo& info) {
          "\n/Title " + PdfTextStringFromGbk(info.title) + "\n/Subject " + PdfTextStringFromGbk(info.subject) + " >>";
 }
 
+// Where the document is written until it is complete: beside the chosen
+// file, as "<name>.part"; where that name would be too long for the system,
+// a sibling of the chosen name's own length (its last character replaced).
+std::vector<std::string> PartialNames(const std::string& outputPath) {
+  std::vector<std::string> names{outputPath + ".part"};
+  if (!outputPath.empty()) {
+    std::string sibling = outputPath;
+    sibling.back() = sibling.back() == '~' ? '_' : '~';
+    names.push_back(std::move(sibling));
+  }
+  return names;
+}
+
 PdfAssemblyResult Failure(PdfAssemblyResult result, PdfAssemblyOutcome outcome, const char* message) {
   result.outcome = outcome;
   result.deletePages = false;
@@ -104,15 +117,28 @@ PdfAssemblyResult Failure(PdfAssemblyResult result, PdfAssemblyOutcome outcome, 
 PdfAssemblyResult AssemblePdf(const std::vector<std::string>& pageFiles, const std::string& outputPath,
                               const PdfDocumentInfo& info, std::ostream& standardOutput) {
   PdfAssemblyResult result;
-  PdfWriter pdf;
-  if (!pdf.Open(outputPath)) {
+  auto cannotCreate = [&] {
     standardOutput << msg::kPdfCannotCreateConsole << std::flush;
     return Failure(std::move(result), PdfAssemblyOutcome::kCannotCreate, msg::kPdfCannotCreate);
+  };
+  // The document is written beside the chosen file and replaces it only when
+  // complete, so a run that fails leaves the user's older file as it was.
+  PdfWriter pdf;
+  std::string partial;
+  try {
+    for (const std::string& candidate : PartialNames(outputPath)) {
+      if (pdf.Open(candidate)) {
+        partial = candidate;
+        break;
+      }
+    }
+  } catch (const std::exception&) {
   }
-  // From here on every failure leaves no file behind.
+  if (partial.empty()) return cannotCreate();
+  // From here on every failure leaves no partial file behind.
   auto removePartial = [&] {
     pdf.Abandon();
-    std::remove(outputPath.c_str());
+    RemoveFileIfPresent(partial);
   };
   try {
     const PdfObjectId catalogId = pdf.Reserve();
@@ -144,6 +170,12 @@ PdfAssemblyResult AssemblePdf(const std::vector<std::string>& pageFiles, const s
   } catch (const std::exception&) {  // out of memory for the page list; nothing escapes to the control
     removePartial();
     return Failure(std::move(result), PdfAssemblyOutcome::kWriteFailed, msg::kPdfWriteFailed);
+  }
+  // The chosen file cannot be replaced: another program holds it open, or it
+  // is read-only.
+  if (!MoveFileOver(partial, outputPath)) {
+    RemoveFileIfPresent(partial);
+    return cannotCreate();
   }
   result.outcome = PdfAssemblyOutcome::kWritten;
   result.deletePages = true;

@@ -3,10 +3,11 @@
 // can be read, in the order given, each page exactly the size of its image at
 // the image's resolution. One page's data is in memory at a time.
 //
-// The document is written and closed before anything else happens to it: the
-// caller deletes the page files only when `deletePages` says the PDF is
-// complete on disk. On a failure the partial output is removed and the pages
-// stay for another attempt.
+// The document is written and closed under a temporary name beside the output
+// file and only then moved over it, so a failed run leaves a file the user had
+// at that path as it was. The caller deletes the page files only when
+// `deletePages` says the PDF is complete on disk. On a failure the partial
+// output is removed and the pages stay for another attempt.
 #include <cstdint>
 #include <ostream>
 #include <string>
@@ -24,7 +25,7 @@ struct PdfDocumentInfo {
 
 enum class PdfAssemblyOutcome {
   kWritten,        // the PDF is complete on disk
-  kCannotCreate,   // the output file could not be created; nothing written
+  kCannotCreate,   // the output file could not be created or replaced; nothing written
   kNoPage,         // no page file could be read; no file left behind
   kWriteFailed,    // writing or closing failed; the partial file is removed
 };

@@ -1,6 +1,9 @@
 #include "output/png_export.h"
 
 #include <algorithm>
+#include <new>
+
+#include "acquire/file_ops.h"
 
 #include "acquire/page_store.h"
 #include "output/png_messages.h"
@@ -22,16 +25,23 @@ std::string PngOutputName(std::string_view baseName, std::uint32_t index, std::u
 }
 
 PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& pngPath) {
-  const auto reader = TiffPageReader::Open(pagePath);
-  if (!reader) return PngPageOutcome::kPageUnreadable;
-  // Written under its own name: a temporary name could pass the path length
-  // limit where the real one does not.
-  switch (WritePng(*reader, pngPath)) {
-    case PngWriteStatus::kWritten: return PngPageOutcome::kWritten;
-    case PngWriteStatus::kSourceFailed: return PngPageOutcome::kPageUnreadable;
-    case PngWriteStatus::kOutputFailed: break;
+  try {
+    const auto reader = TiffPageReader::Open(pagePath);
+    if (!reader) return PngPageOutcome::kPageUnreadable;
+    // Written under its own name: a temporary name could pass the path length
+    // limit where the real one does not.
+    switch (WritePng(*reader, pngPath)) {
+      case PngWriteStatus::kWritten: return PngPageOutcome::kWritten;
+      case PngWriteStatus::kSourceFailed: return PngPageOutcome::kPageUnreadable;
+      case PngWriteStatus::kOutputFailed: break;
+    }
+    return PngPageOutcome::kOutputFailed;
+  } catch (const std::bad_alloc&) {
+    // A page too large for the memory left is skipped like a damaged one
+    // (the page file stays intact; nothing is written under its name).
+    RemoveFileIfPresent(pngPath);
+    return PngPageOutcome::kPageUnreadable;
   }
-  return PngPageOutcome::kOutputFailed;
 }
 
 bool PngExportResult::AnyOutputFailed() const {

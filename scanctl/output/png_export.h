@@ -33,6 +33,7 @@ enum class PngPageOutcome {
 };
 
 // One page file to one PNG file; on failure no file is left under pngPath.
+// A page that needs more memory than there is counts as unreadable.
 PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& pngPath);
 
 struct PngExportResult {

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <new>
 #include <vector>
 
 #include "acquire/file_ops.h"
@@ -73,7 +74,11 @@ PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
   png_infop info = png_create_info_struct(png);
   PngWriteStatus status = PngWriteStatus::kOutputFailed;
   if (info) {
-    status = WriteRows(png, info, file.get(), source, palette.data(), static_cast<int>(palette.size()), row.data());
+    try {
+      status = WriteRows(png, info, file.get(), source, palette.data(), static_cast<int>(palette.size()), row.data());
+    } catch (const std::bad_alloc&) {  // from the source; libpng's own state is released below
+      status = PngWriteStatus::kSourceFailed;
+    }
   }
   png_destroy_write_struct(&png, &info);
   // Buffered bytes reach the disk here; a full disk shows now.

@@ -2,17 +2,15 @@
 
 #include <algorithm>
 
-#include "acquire/tiff_file.h"
+#include "output/page_tiff.h"
 
 namespace folvane {
 namespace {
 
-// libpng's own default limit on a PNG's width and height.
-constexpr std::uint32_t kMaxSide = 1000000;
-// Rows decoded at once by the generic path, and the memory they may take.
+// Rows decoded at once by the generic path, and the memory they should take
+// (a single strip or row of tiles may take up to kMaxUnitBytes).
 constexpr std::uint32_t kPreferredBandRows = 64;
 constexpr std::uint64_t kPreferredBandBytes = std::uint64_t{16} * 1024 * 1024;
-constexpr std::uint64_t kMaxBandBytes = std::uint64_t{256} * 1024 * 1024;
 
 int Channels(RowColour c) {
   switch (c) {
@@ -27,12 +25,13 @@ int Channels(RowColour c) {
 // turned into grey by inverting the bits.
 class ScanlineReader final : public TiffPageReader {
  public:
-  ScanlineReader(TiffPtr tif, RowFormat format, bool invert) : tif_(std::move(tif)), invert_(invert) {
+  ScanlineReader(std::unique_ptr<PageTiff> page, RowFormat format, bool invert)
+      : page_(std::move(page)), invert_(invert) {
     format_ = std::move(format);
   }
   bool ReadRow(std::uint8_t* row) override {
     if (next_ >= format_.height) return false;
-    if (TIFFReadScanline(tif_.get(), row, next_, 0) < 0) return false;
+    if (TIFFReadScanline(page_->Tiff(), row, next_, 0) < 0) return false;
     ++next_;
     if (invert_) {
       for (std::size_t i = 0, n = format_.RowBytes(); i < n; ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
@@ -41,42 +40,44 @@ class ScanlineReader final : public TiffPageReader {
   }
 
  private:
-  TiffPtr tif_;
+  std::unique_ptr<PageTiff> page_;
   bool invert_;
   std::uint32_t next_ = 0;
 };
 
 // Everything else libtiff can decode (tiles, separate planes, YCbCr, CMYK,
-// 16-bit samples, other orientations): libtiff's RGBA conversion, a band of
-// whole strips or tiles at a time, so each strip is decoded once.
+// 16-bit samples, pages stored bottom row first): libtiff's RGBA conversion,
+// a band of whole strips or tiles at a time, so each strip is decoded once.
 class RgbaBandReader final : public TiffPageReader {
  public:
   ~RgbaBandReader() override {
     if (begun_) TIFFRGBAImageEnd(&image_);
   }
 
-  static std::unique_ptr<TiffPageReader> Open(TiffPtr tif, std::uint32_t width, std::uint32_t height) {
+  static std::unique_ptr<TiffPageReader> Open(std::unique_ptr<PageTiff> page) {
+    if (!page->UnitsFit()) return nullptr;
     char message[1024] = {};
-    if (!TIFFRGBAImageOK(tif.get(), message)) return nullptr;
+    if (!TIFFRGBAImageOK(page->Tiff(), message)) return nullptr;
     std::unique_ptr<RgbaBandReader> r(new RgbaBandReader);
-    r->tif_ = std::move(tif);
-    if (!TIFFRGBAImageBegin(&r->image_, r->tif_.get(), 1, message)) return nullptr;
+    r->page_ = std::move(page);
+    const PageTiff& p = *r->page_;
+    if (!TIFFRGBAImageBegin(&r->image_, p.Tiff(), 1, message)) return nullptr;
     r->begun_ = true;
+    // A page stored bottom row first comes out of each band flipped, the top
+    // row of the band's page rows first.
     r->image_.req_orientation = ORIENTATION_TOPLEFT;
 
-    std::uint32_t unit = 0;
-    if (TIFFIsTiled(r->tif_.get())) TIFFGetField(r->tif_.get(), TIFFTAG_TILELENGTH, &unit);
-    else TIFFGetFieldDefaulted(r->tif_.get(), TIFFTAG_ROWSPERSTRIP, &unit);
-    unit = std::clamp<std::uint32_t>(unit, 1, height);
+    const std::uint32_t width = p.Width(), height = p.Height(), unit = p.UnitRows();
     // Whole strips or tile rows, enough for some 64 rows while that stays
-    // small; one strip alone may take up to the hard limit.
+    // small; one unit alone may take up to kMaxUnitBytes.
     const std::uint64_t unitBytes = std::uint64_t{width} * unit * 4;
-    if (unitBytes > kMaxBandBytes) return nullptr;
     const std::uint64_t units = std::clamp<std::uint64_t>(kPreferredBandBytes / unitBytes, 1,
                                                           (std::uint64_t{kPreferredBandRows} + unit - 1) / unit);
     const std::uint64_t rows = std::min<std::uint64_t>(height, units * unit);
     r->bandRows_ = static_cast<std::uint32_t>(rows);
-    r->band_.reset(new std::uint32_t[static_cast<std::size_t>(std::uint64_t{width} * rows)]());
+    r->bandCount_ = static_cast<std::uint32_t>((height + rows - 1) / rows);
+    // Every pixel of the band is written before it is read: no zero fill.
+    r->band_.reset(new std::uint32_t[static_cast<std::size_t>(std::uint64_t{width} * rows)]);
 
     r->format_.width = width;
     r->format_.height = height;
@@ -88,14 +89,7 @@ class RgbaBandReader final : public TiffPageReader {
   bool ReadRow(std::uint8_t* row) override {
     const std::uint32_t width = format_.width;
     if (next_ >= format_.height) return false;
-    if (next_ >= bandStart_ + bandFilled_) {
-      const std::uint32_t rows = std::min(bandRows_, format_.height - next_);
-      image_.row_offset = static_cast<int>(next_);
-      image_.col_offset = 0;
-      if (!TIFFRGBAImageGet(&image_, band_.get(), width, rows)) return false;
-      bandStart_ = next_;
-      bandFilled_ = rows;
-    }
+    if (next_ >= bandStart_ + bandFilled_ && !NextBand()) return false;
     const std::uint32_t* in = band_.get() + std::size_t{next_ - bandStart_} * width;
     const bool alpha = format_.colour == RowColour::kRgba;
     for (std::uint32_t x = 0; x < width; ++x) {
@@ -122,29 +116,29 @@ class RgbaBandReader final : public TiffPageReader {
 
  private:
   RgbaBandReader() = default;
-  TiffPtr tif_;
+
+  // The bands cover the file's rows from its first row in steps of
+  // bandRows_; a page stored bottom row first takes them last band first, so
+  // every band still starts on a strip or tile boundary.
+  bool NextBand() {
+    const std::uint32_t band = page_->BottomUp() ? bandCount_ - 1 - bandsRead_ : bandsRead_;
+    const std::uint32_t fileRow = band * bandRows_;
+    const std::uint32_t rows = std::min(bandRows_, format_.height - fileRow);
+    image_.row_offset = static_cast<int>(fileRow);
+    image_.col_offset = 0;
+    if (!TIFFRGBAImageGet(&image_, band_.get(), format_.width, rows)) return false;
+    ++bandsRead_;
+    bandStart_ = next_;
+    bandFilled_ = rows;
+    return true;
+  }
+
+  std::unique_ptr<PageTiff> page_;
   TIFFRGBAImage image_{};
   bool begun_ = false;
   std::unique_ptr<std::uint32_t[]> band_;
-  std::uint32_t bandRows_ = 0, bandStart_ = 0, bandFilled_ = 0, next_ = 0;
+  std::uint32_t bandRows_ = 0, bandCount_ = 0, bandsRead_ = 0, bandStart_ = 0, bandFilled_ = 0, next_ = 0;
 };
-
-// The colour map as 8-bit values. Some writers store 8-bit values in the
-// 16-bit entries; a map with no entry above 255 is read that way.
-std::vector<RowFormat::Rgb> ReadColourMap(TIFF* tif, int bitDepth) {
-  std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-  if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue) return {};
-  const std::size_t entries = std::size_t{1} << bitDepth;
-  bool sixteenBit = false;
-  for (std::size_t i = 0; i < entries; ++i) sixteenBit |= red[i] > 255 || green[i] > 255 || blue[i] > 255;
-  const int shift = sixteenBit ? 8 : 0;
-  std::vector<RowFormat::Rgb> palette(entries);
-  for (std::size_t i = 0; i < entries; ++i) {
-    palette[i] = {static_cast<std::uint8_t>(red[i] >> shift), static_cast<std::uint8_t>(green[i] >> shift),
-                  static_cast<std::uint8_t>(blue[i] >> shift)};
-  }
-  return palette;
-}
 
 }  // namespace
 
@@ -153,28 +147,21 @@ std::size_t RowFormat::RowBytes() const {
 }
 
 std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
-  TiffPtr tif = OpenTiffQuietly(path, "r");
-  if (!tif) return nullptr;
-  TIFF* t = tif.get();
-  std::uint32_t width = 0, height = 0;
-  if (!TIFFGetField(t, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(t, TIFFTAG_IMAGELENGTH, &height)) return nullptr;
-  if (width == 0 || height == 0 || width > kMaxSide || height > kMaxSide) return nullptr;
-
-  std::uint16_t compression = COMPRESSION_NONE, samples = 1, bits = 1, planar = PLANARCONFIG_CONTIG;
-  std::uint16_t orientation = ORIENTATION_TOPLEFT, photometric = 0;
-  TIFFGetFieldDefaulted(t, TIFFTAG_COMPRESSION, &compression);
-  if (!TIFFIsCODECConfigured(compression)) return nullptr;
+  auto page = PageTiff::Open(path);
+  if (!page) return nullptr;
+  TIFF* t = page->Tiff();
+  std::uint16_t samples = 1, bits = 1, planar = PLANARCONFIG_CONTIG, photometric = 0;
   TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
   TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
   TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
-  TIFFGetFieldDefaulted(t, TIFFTAG_ORIENTATION, &orientation);
   const bool hasPhotometric = TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
 
   RowFormat format;
-  format.width = width;
-  format.height = height;
+  format.width = page->Width();
+  format.height = page->Height();
   format.bitDepth = bits;
-  bool own = hasPhotometric && !TIFFIsTiled(t) && orientation == ORIENTATION_TOPLEFT;
+  // The page files' own layouts, read a row at a time in the order shown.
+  bool own = hasPhotometric && !page->Tiled() && !page->BottomUp();
   bool invert = false;
   if (own && samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8)) {
     if (photometric == PHOTOMETRIC_MINISBLACK) {
@@ -184,7 +171,8 @@ std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
       invert = true;
     } else if (photometric == PHOTOMETRIC_PALETTE) {
       format.colour = RowColour::kPalette;
-      format.palette = ReadColourMap(t, bits);
+      const std::vector<std::uint8_t> map = ReadColourMap(t, bits);
+      for (std::size_t i = 0; i + 2 < map.size(); i += 3) format.palette.push_back({map[i], map[i + 1], map[i + 2]});
       own = !format.palette.empty();
     } else {
       own = false;
@@ -195,9 +183,9 @@ std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
     own = false;
   }
   if (own && static_cast<std::uint64_t>(TIFFScanlineSize64(t)) == format.RowBytes()) {
-    return std::make_unique<ScanlineReader>(std::move(tif), std::move(format), invert);
+    return std::make_unique<ScanlineReader>(std::move(page), std::move(format), invert);
   }
-  return RgbaBandReader::Open(std::move(tif), width, height);
+  return RgbaBandReader::Open(std::move(page));
 }
 
 }  // namespace folvane

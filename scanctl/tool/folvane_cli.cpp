@@ -3,15 +3,9 @@
 #include <new>
 
 #include "tool/folvane_commands.h"
-#include "tool/pdf_command.h"
 
 namespace folvane::cli {
 namespace {
-
-// The pdf command takes the arguments after its name.
-int RunPdf(const std::vector<std::string>& args, const Platform& platform, std::ostream& out, std::ostream& err) {
-  return RunPdfCommand({args.begin() + 1, args.end()}, platform, out, err);
-}
 
 constexpr Command kCommands[] = {
     {"page", "  folvane page IN.bmp OUT.tif\n      store a bitmap file as the scanning control stores a scanned page\n",
@@ -21,7 +15,7 @@ constexpr Command kCommands[] = {
     {"pdf",
      "  folvane pdf -o OUT.pdf [--creator S] [--author S] [--title S] [--subject S] PAGE...\n"
      "      bind page files into one PDF 1.4 document, as the scanning control does\n",
-     RunPdf},
+     RunPdfCommand},
 };
 
 void PrintUsage(std::ostream& s) {

@@ -28,6 +28,8 @@ int RunPageCommand(const std::vector<std::string>& args, const Platform& platfor
                    std::ostream& err);
 int RunPngCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream& out,
                   std::ostream& err);
+int RunPdfCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream& out,
+                  std::ostream& err);
 
 // The path argument as a file path, or a failure message on `err`.
 std::optional<std::string> FilePathOrReport(const Platform& platform, const std::string& arg, std::ostream& err);

@@ -1,16 +1,15 @@
-#include "tool/pdf_command.h"
-
-#include <optional>
-
+// folvane pdf -o OUT.pdf [--creator S] [--author S] [--title S] [--subject S] PAGE...
+// Binds the page files, in the order given, into one PDF with the control's
+// engine. The strings are UTF-8 and must be expressible in code page 936.
+// The page files are never deleted here. Files that cannot be read are
+// skipped with a note on the error stream; the status is 0 as long as the PDF
+// is complete.
 #include "output/pdf_assembly.h"
 #include "text/codepage.h"
+#include "tool/folvane_commands.h"
 
 namespace folvane::cli {
 namespace {
-
-struct UsageError {
-  std::string why;
-};
 
 struct PdfCommand {
   std::string output;
@@ -21,7 +20,7 @@ struct PdfCommand {
 PdfCommand Parse(const std::vector<std::string>& args) {
   PdfCommand cmd;
   bool haveOutput = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&]() -> const std::string& {
       if (i + 1 >= args.size()) throw UsageError{a + " needs a value"};
@@ -47,8 +46,8 @@ PdfCommand Parse(const std::vector<std::string>& args) {
       cmd.pages.push_back(a);
     }
   }
-  if (!haveOutput || cmd.output.empty()) throw UsageError{"give the output file with -o"};
-  if (cmd.pages.empty()) throw UsageError{"give at least one page file"};
+  if (!haveOutput || cmd.output.empty()) throw UsageError{"pdf needs -o OUT.pdf"};
+  if (cmd.pages.empty()) throw UsageError{"pdf needs at least one page file"};
   return cmd;
 }
 
@@ -62,31 +61,18 @@ std::string ToGbk(const std::string& utf8, const char* option) {
 
 int RunPdfCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream& out,
                   std::ostream& err) {
-  PdfCommand cmd;
-  PdfDocumentInfo info;
-  try {
-    cmd = Parse(args);
-    info = {ToGbk(cmd.info.creator, "--creator"), ToGbk(cmd.info.author, "--author"),
-            ToGbk(cmd.info.title, "--title"), ToGbk(cmd.info.subject, "--subject")};
-  } catch (const UsageError& e) {
-    err << "folvane pdf: " << e.why << "\nusage: folvane " << kPdfCommandUsage << "\n";
-    return kExitUsage;
-  }
+  const PdfCommand cmd = Parse(args);
+  const PdfDocumentInfo info = {ToGbk(cmd.info.creator, "--creator"), ToGbk(cmd.info.author, "--author"),
+                                ToGbk(cmd.info.title, "--title"), ToGbk(cmd.info.subject, "--subject")};
 
   std::vector<std::string> pages;
   for (const std::string& page : cmd.pages) {
-    auto path = platform.toFilePath(page);
-    if (!path) {
-      err << "folvane pdf: " << page << " cannot be named on this system\n";
-      return kExitFailure;
-    }
+    auto path = FilePathOrReport(platform, page, err);
+    if (!path) return kExitFailure;
     pages.push_back(std::move(*path));
   }
-  auto output = platform.toFilePath(cmd.output);
-  if (!output) {
-    err << "folvane pdf: " << cmd.output << " cannot be named on this system\n";
-    return kExitFailure;
-  }
+  const auto output = FilePathOrReport(platform, cmd.output, err);
+  if (!output) return kExitFailure;
 
   const PdfAssemblyResult result = AssemblePdf(pages, *output, info, out);
   for (std::uint32_t skipped : result.skippedPages)

@@ -169,14 +169,24 @@ TEST(PageResolution, WholeDpiExactValuesDefaultsAndThePageSizeLimit) {
       {-11811, 11811, 10, 10, 300, 300},     // one axis stands for both
       {2147483647, 2147483647, 10, 10, 96, 96},  // beyond any scanner
       {0, 0, 30000, 100, 150, 150},          // 96 dpi would be 22500 units wide
-      {1, 1, 2480, 3508, 18, 18},            // 0.0254 dpi: raised to fit, in proportion
       {11811, 11811, 4000000, 10, 20000, 20000},
+      {3937, 7874, 2000000, 10, 10000, 20000},   // raised to fit, in proportion
+      // Below one dpi the PDF output would ignore the value: none at all.
+      {1, 1, 2480, 3508, 96, 96},
+      {30, 30, 100, 100, 96, 96},            // 0.762 dpi
+      {30, 3937, 100, 100, 100, 100},        // the usable axis stands for both
+      {39, 39, 100, 100, 1, 1},              // 0.99 dpi is 1 dpi as scanners round it
+      {0, 0, 1u << 31, 1, kMaxUsableDpi, kMaxUsableDpi},  // too wide for any usable resolution
   };
   for (const Case& c : cases) {
     const PageResolution r = ChoosePageResolution(c.xPpm, c.yPpm, c.width, c.height);
     EXPECT_NEAR(r.xDpi, c.xDpi, 0.001) << c.xPpm << " " << c.width;
     EXPECT_NEAR(r.yDpi, c.yDpi, 0.001) << c.yPpm << " " << c.height;
-    EXPECT_LE(c.width * 72.0 / static_cast<float>(r.xDpi), kMaxPageSideUnits);
+    // What the file keeps is what the PDF output accepts.
+    EXPECT_TRUE(IsUsableDpi(static_cast<float>(r.xDpi)) && IsUsableDpi(static_cast<float>(r.yDpi)));
+    if (c.width / kMaxUsableDpi * 72.0 <= kMaxPageSideUnits) {
+      EXPECT_LE(c.width * 72.0 / static_cast<float>(r.xDpi), kMaxPageSideUnits);
+    }
     EXPECT_LE(c.height * 72.0 / static_cast<float>(r.yDpi), kMaxPageSideUnits);
   }
 }

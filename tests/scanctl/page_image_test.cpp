@@ -13,6 +13,7 @@ namespace {
 
 using test::FixtureCases;
 using bidder::test::TempDir;
+using test::HandMadeTiff;
 
 TEST(LoadPageImage, PassesThroughOneStripOfG4OrDeflateAndReencodesTheRest) {
   TempDir dir;
@@ -30,35 +31,6 @@ TEST(LoadPageImage, PassesThroughOneStripOfG4OrDeflateAndReencodesTheRest) {
       EXPECT_EQ(image->tiffPredictor, c.spec.predictor == 2) << c.name;
     }
   }
-}
-
-// A little-endian TIFF with one directory, written field by field, for the
-// files libtiff itself would never write.
-std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_t bits, std::uint16_t samples,
-                         std::uint16_t compression, std::uint16_t photometric, std::uint32_t stripBytes,
-                         std::size_t dataBytes) {
-  struct Entry {
-    std::uint16_t tag, type;
-    std::uint32_t value;
-  };
-  const std::uint32_t dataOffset = 8 + 2 + 9 * 12 + 4;
-  const Entry entries[] = {{256, 4, width},      {257, 4, height},    {258, 3, bits},
-                           {259, 3, compression}, {262, 3, photometric}, {273, 4, dataOffset},
-                           {277, 3, samples},     {278, 4, height},    {279, 4, stripBytes}};
-  std::string out("II*\0\x08\0\0\0", 8);
-  auto put = [&](std::uint32_t v, int bytes) {
-    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-  };
-  put(9, 2);
-  for (const Entry& e : entries) {
-    put(e.tag, 2);
-    put(e.type, 2);
-    put(1, 4);
-    put(e.value, 4);  // a SHORT sits in the low bytes, little-endian
-  }
-  put(0, 4);
-  for (std::size_t i = 0; i < dataBytes; ++i) out.push_back(static_cast<char>(i * 7));
-  return out;
 }
 
 TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "allocation_limit.h"
 #include "dib_fixture.h"
 #include "image_readback.h"
 #include "support/temp_dir.h"
@@ -85,6 +86,38 @@ TEST(PageStore, AFailedPageNeverLeavesAnOlderFileUnderItsNumber) {
   EXPECT_FALSE(store.AddPage(std::vector<std::uint8_t>(10, 0)));
   EXPECT_EQ(store.PageCount(), 2u);
   EXPECT_FALSE(fs::exists(store.PageFileName(1)));
+}
+
+// A page too large for the memory left fails like any page that cannot be
+// stored: no exception reaches the caller (a message hook), and neither a
+// partial file nor an older page is left under its number.
+TEST(PageStore, OutOfMemoryIsAPageNotStored) {
+  const struct {
+    const char* what;
+    test::DibSpec spec;
+    std::size_t failFrom;  // bytes
+  } cases[] = {
+      {"bilevel strip", {1, 800, 100, false, {{0, 0, 0}, {255, 255, 255}}}, 10000},
+      {"colour strip", {24, 100, 100, false, {}}, 30000},
+      {"compressed colour strip", {24, 100, 100, false, {}}, 30001},  // the strip fits, its output does not
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    PageStore store(Prefix(dir));
+    const test::TestDib page = test::MakeDib(c.spec);
+    WriteFile(store.PageFileName(0), "old page");
+    const int refusedBefore = test::LargeArraysFail::Refused();
+    {
+      test::LargeArraysFail limit(c.failFrom);
+      EXPECT_FALSE(store.AddPage(page.bytes));
+    }
+    EXPECT_GT(test::LargeArraysFail::Refused(), refusedBefore);
+    EXPECT_EQ(store.PageCount(), 1u);
+    EXPECT_TRUE(fs::is_empty(dir.path())) << "a partial or stale file is left";
+    EXPECT_TRUE(store.AddPage(page.bytes));
+    EXPECT_EQ(test::Difference(*test::ReadTiffColours(store.PageFileName(1)), page), "");
+  }
 }
 
 TEST(PageStore, AnUnwritableWorkDirectoryStillAdvancesTheCount) {

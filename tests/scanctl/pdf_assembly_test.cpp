@@ -102,8 +102,8 @@ TEST(AssemblePdf, EveryKindOfPageBindsLosslesslyAtItsSize) {
   for (std::size_t i = 0; i < cases.size(); ++i) {
     const auto& c = cases[i];
     double width = c.spec.width * 72.0 / c.xDpi, height = c.spec.height * 72.0 / c.yDpi;
-    if (std::max(width, height) > kMaxPageSide) {
-      const double scale = kMaxPageSide / std::max(width, height);
+    if (std::max(width, height) > kMaxPageSideUnits) {
+      const double scale = kMaxPageSideUnits / std::max(width, height);
       width *= scale;
       height *= scale;
     }
@@ -137,32 +137,47 @@ TEST(AssemblePdf, SkipsPagesThatCannotBeReadAndKeepsTheOrder) {
 #endif
 }
 
-TEST(AssemblePdf, NoReadablePageLeavesNoFile) {
+// Nothing is written, and a file the user chose to replace is still there as
+// it was: the document only replaces it when complete.
+TEST(AssemblePdf, NoReadablePageLeavesNoFileAndTheChosenOneAsItWas) {
   TempDir dir;
   WriteFile(dir / "1.tif", "II*\0garbage");
   const std::vector<std::vector<std::string>> runs = {{dir / "0.tif", dir / "1.tif"}, {}};
   for (const auto& pages : runs) {
-    const std::string output = dir / "out.pdf";
-    WriteFile(output, "the file the user chose to replace");
-    const Bound bound = Bind(pages, output);
-    EXPECT_EQ(bound.result.outcome, PdfAssemblyOutcome::kNoPage);
-    EXPECT_FALSE(bound.result.deletePages);
-    EXPECT_EQ(bound.result.message, msg::kPdfNoPage);
-    EXPECT_FALSE(std::filesystem::exists(output));
+    for (const bool replacing : {false, true}) {
+      const std::string output = dir / "out.pdf";
+      if (replacing) WriteFile(output, "the file the user chose to replace");
+      const Bound bound = Bind(pages, output);
+      EXPECT_EQ(bound.result.outcome, PdfAssemblyOutcome::kNoPage);
+      EXPECT_FALSE(bound.result.deletePages);
+      EXPECT_EQ(bound.result.message, msg::kPdfNoPage);
+      EXPECT_EQ(std::filesystem::exists(output), replacing);
+      if (replacing) {
+        EXPECT_EQ(ReadFile(output), "the file the user chose to replace");
+      }
+      EXPECT_FALSE(std::filesystem::exists(output + ".part"));
+      std::filesystem::remove(output);
+    }
   }
 }
 
 TEST(AssemblePdf, OutputThatCannotBeCreatedIsReportedOnBothChannels) {
   TempDir dir;
   test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
-  const std::string output = dir / "no-such-directory/out.pdf";
-  const Bound bound = Bind({dir / "0.tif"}, output);
-  EXPECT_EQ(bound.result.outcome, PdfAssemblyOutcome::kCannotCreate);
-  EXPECT_FALSE(bound.result.deletePages);
-  EXPECT_EQ(bound.result.message, msg::kPdfCannotCreate);
-  EXPECT_EQ(bound.standardOutput, "Can not create PDF file.\nMay be file opened by another process");
-  EXPECT_FALSE(std::filesystem::exists(output));
-  EXPECT_TRUE(std::filesystem::exists(dir / "0.tif"));
+  // A folder that does not exist; a folder under the chosen name, which the
+  // finished document cannot replace.
+  std::filesystem::create_directory(dir / "taken.pdf");
+  for (const std::string& output : {dir / "no-such-directory/out.pdf", dir / "taken.pdf"}) {
+    SCOPED_TRACE(output);
+    const Bound bound = Bind({dir / "0.tif"}, output);
+    EXPECT_EQ(bound.result.outcome, PdfAssemblyOutcome::kCannotCreate);
+    EXPECT_FALSE(bound.result.deletePages);
+    EXPECT_EQ(bound.result.message, msg::kPdfCannotCreate);
+    EXPECT_EQ(bound.standardOutput, "Can not create PDF file.\nMay be file opened by another process");
+    EXPECT_FALSE(std::filesystem::is_regular_file(output));
+    EXPECT_FALSE(std::filesystem::exists(output + ".part"));
+    EXPECT_TRUE(std::filesystem::exists(dir / "0.tif"));
+  }
 }
 
 TEST(AssemblePdf, ChineseDocumentInformationReadsBack) {
@@ -240,7 +255,10 @@ TEST(AssemblePdf, WriteFailureRemovesThePartialFileAndKeepsThePages) {
   test::TiffSpec noisy = test::Spec(600, 400, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_NONE);
   test::WriteTiffFixture(dir / "0.tif", noisy);
   test::WriteTiffFixture(dir / "1.tif", noisy);
-  const std::string output = dir / "out.pdf";
+  const std::string output = dir / "out.pdf", older = dir / "older.pdf";
+  const Bound good = Bind({dir / "0.tif"}, older);
+  ASSERT_EQ(good.result.outcome, PdfAssemblyOutcome::kWritten);
+  const std::string olderBytes = ReadFile(older);
 
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit saved{};
@@ -249,14 +267,20 @@ TEST(AssemblePdf, WriteFailureRemovesThePartialFileAndKeepsThePages) {
   limited.rlim_cur = 64 * 1024;
   setrlimit(RLIMIT_FSIZE, &limited);
   const Bound bound = Bind({dir / "0.tif", dir / "1.tif"}, output);
+  const Bound replacing = Bind({dir / "0.tif", dir / "1.tif"}, older);
   setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, SIG_DFL);
 
-  EXPECT_EQ(bound.result.outcome, PdfAssemblyOutcome::kWriteFailed);
-  EXPECT_FALSE(bound.result.deletePages);
-  EXPECT_EQ(bound.result.message, msg::kPdfWriteFailed);
-  EXPECT_EQ(bound.standardOutput, "");
+  for (const Bound& b : {bound, replacing}) {
+    EXPECT_EQ(b.result.outcome, PdfAssemblyOutcome::kWriteFailed);
+    EXPECT_FALSE(b.result.deletePages);
+    EXPECT_EQ(b.result.message, msg::kPdfWriteFailed);
+    EXPECT_EQ(b.standardOutput, "");
+  }
   EXPECT_FALSE(std::filesystem::exists(output));
+  EXPECT_EQ(ReadFile(older), olderBytes) << "the older document is kept";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 3)
+      << "a partial file is left";
 }
 #endif
 

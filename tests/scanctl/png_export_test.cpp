@@ -7,6 +7,7 @@
 
 #include "acquire/dib_page_writer.h"
 #include "acquire/page_store.h"
+#include "allocation_limit.h"
 #include "dib_fixture.h"
 #include "image_readback.h"
 #include "output/png_messages.h"
@@ -244,6 +245,32 @@ TEST(PngExport, OtherTiffFilesConvertToTheColoursTheyShow) {
     EXPECT_EQ(got->height, want->height);
     EXPECT_TRUE(got->pixels == want->pixels);
   }
+}
+
+// A page too large for the memory left is an unreadable page: the export goes
+// on with the next one, and the document is emptied as for any unreadable page.
+TEST(PngExport, OutOfMemoryOnAPageSkipsOnlyThatPage) {
+  TempDir dir;
+  PageStore store(Prefix(dir));
+  const test::TestDib page = MakeDib({24, 30, 20, false, {}});
+  for (int i = 0; i < 3; ++i) ASSERT_TRUE(store.AddPage(page.bytes));
+  // Decoded through the generic path, in a band of 65 rows of 2000 pixels.
+  WriteForeignTiff(store.PageFileName(1), 2000, 70, 3);
+
+  const int refusedBefore = test::LargeArraysFail::Refused();
+  PngExportResult result;
+  {
+    test::LargeArraysFail limit(300000);  // above a page's file buffer, below the band
+    result = ConvertPagesToPng(store, dir / "scan.png");
+  }
+  EXPECT_GT(test::LargeArraysFail::Refused(), refusedBefore);
+  EXPECT_EQ(result.pages, (std::vector<PngPageOutcome>{PngPageOutcome::kWritten, PngPageOutcome::kPageUnreadable,
+                                                       PngPageOutcome::kWritten}));
+  EXPECT_EQ(result.Messages(), std::vector<std::string>{msg::kPngPageUnreadable});
+  EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan_0.PNG"), page), "");
+  EXPECT_FALSE(fs::exists(dir / "scan_1.PNG"));
+  EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan_2.PNG"), page), "");
+  EXPECT_TRUE(result.pagesDeleted);
 }
 
 TEST(PngExport, DamagedPageFilesNeverCrashAndLeaveNoOutput) {

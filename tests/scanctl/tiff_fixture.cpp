@@ -1,5 +1,6 @@
 #include "tiff_fixture.h"
 
+#include <algorithm>
 #include <memory>
 #include <stdexcept>
 
@@ -55,7 +56,13 @@ ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
   TIFFSetField(t, TIFFTAG_COMPRESSION, spec.compression);
   if (spec.predictor != 1) TIFFSetField(t, TIFFTAG_PREDICTOR, spec.predictor);
   if (spec.zipQuality >= 0) TIFFSetField(t, TIFFTAG_ZIPQUALITY, spec.zipQuality);
-  TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip ? spec.rowsPerStrip : spec.height);
+  if (spec.tileSize) {
+    TIFFSetField(t, TIFFTAG_TILEWIDTH, spec.tileSize);
+    TIFFSetField(t, TIFFTAG_TILELENGTH, spec.tileSize);
+  } else {
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, spec.rowsPerStrip ? spec.rowsPerStrip : spec.height);
+  }
+  if (spec.orientation != ORIENTATION_TOPLEFT) TIFFSetField(t, TIFFTAG_ORIENTATION, spec.orientation);
   const int colors = spec.photometric == PHOTOMETRIC_RGB ? 3 : 1;
   if (spec.samplesPerPixel > colors) {
     const std::uint16_t extra[] = {EXTRASAMPLE_UNASSALPHA};
@@ -71,7 +78,9 @@ ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
   if (spec.photometric == PHOTOMETRIC_PALETTE) {
     for (unsigned i = 0; i <= maxValue; ++i) {
       const unsigned r = (i * 37 + 11) & 0xFF, g = (i * 91 + 200) & 0xFF, b = 255 - (i * 255 / maxValue);
-      auto wide = [&](unsigned v) { return static_cast<std::uint16_t>(spec.paletteShifted ? v << 8 : v * 257); };
+      auto wide = [&](unsigned v) {
+        return static_cast<std::uint16_t>(spec.paletteEightBit ? v : spec.paletteShifted ? v << 8 : v * 257);
+      };
       red.push_back(wide(r));
       green.push_back(wide(g));
       blue.push_back(wide(b));
@@ -81,10 +90,11 @@ ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
 
   ExpectedImage expected{spec.width, spec.height, std::vector<std::uint8_t>(std::size_t{spec.width} * spec.height * 3)};
   const std::size_t rowBytes = (std::size_t{spec.width} * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
-  std::vector<std::uint8_t> row(rowBytes);
+  // The whole picture top row first, then written in the file's order.
+  std::vector<std::uint8_t> picture(rowBytes * spec.height);
   Noise noise(spec.seed);
   for (std::uint32_t y = 0; y < spec.height; ++y) {
-    std::fill(row.begin(), row.end(), 0);
+    std::uint8_t* row = &picture[rowBytes * y];
     for (std::uint32_t x = 0; x < spec.width; ++x) {
       std::uint8_t* shown = &expected.rgb[(std::size_t{y} * spec.width + x) * 3];
       if (colors == 3) {
@@ -105,19 +115,64 @@ ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
         row[bit / 8] |= static_cast<std::uint8_t>(v << (8 - spec.bitsPerSample - bit % 8));
       }
       if (spec.photometric == PHOTOMETRIC_PALETTE) {
-        shown[0] = static_cast<std::uint8_t>(red[v] >> 8);
-        shown[1] = static_cast<std::uint8_t>(green[v] >> 8);
-        shown[2] = static_cast<std::uint8_t>(blue[v] >> 8);
+        const int shift = spec.paletteEightBit ? 0 : 8;
+        shown[0] = static_cast<std::uint8_t>(red[v] >> shift);
+        shown[1] = static_cast<std::uint8_t>(green[v] >> shift);
+        shown[2] = static_cast<std::uint8_t>(blue[v] >> shift);
       } else {
         std::uint8_t grey = Scale(v, maxValue);
         if (spec.photometric == PHOTOMETRIC_MINISWHITE) grey = static_cast<std::uint8_t>(255 - grey);
         shown[0] = shown[1] = shown[2] = grey;
       }
     }
-    if (TIFFWriteScanline(t, row.data(), y, 0) < 0) throw std::runtime_error("cannot write " + path);
+  }
+  const bool bottomUp = spec.orientation == ORIENTATION_BOTLEFT;
+  auto fileRow = [&](std::uint32_t y) { return &picture[rowBytes * (bottomUp ? spec.height - 1 - y : y)]; };
+  if (spec.tileSize) {
+    const std::size_t tileRowBytes = std::size_t{spec.tileSize} * spec.samplesPerPixel * spec.bitsPerSample / 8;
+    std::vector<std::uint8_t> tile(tileRowBytes * spec.tileSize);
+    for (std::uint32_t ty = 0; ty < spec.height; ty += spec.tileSize) {
+      for (std::uint32_t tx = 0; tx < spec.width; tx += spec.tileSize) {
+        std::fill(tile.begin(), tile.end(), 0);
+        const std::size_t at = std::size_t{tx} * spec.samplesPerPixel * spec.bitsPerSample / 8;
+        for (std::uint32_t y = 0; y < spec.tileSize && ty + y < spec.height; ++y)
+          std::copy_n(fileRow(ty + y) + at, std::min(tileRowBytes, rowBytes - at), &tile[tileRowBytes * y]);
+        if (TIFFWriteTile(t, tile.data(), tx, ty, 0, 0) < 0) throw std::runtime_error("cannot write " + path);
+      }
+    }
+  } else {
+    for (std::uint32_t y = 0; y < spec.height; ++y)
+      if (TIFFWriteScanline(t, fileRow(y), y, 0) < 0) throw std::runtime_error("cannot write " + path);
   }
   if (!TIFFWriteDirectory(t)) throw std::runtime_error("cannot finish " + path);
   return expected;
+}
+
+std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_t bits, std::uint16_t samples,
+                         std::uint16_t compression, std::uint16_t photometric, std::uint32_t stripBytes,
+                         std::size_t dataBytes) {
+  struct Entry {
+    std::uint16_t tag, type;
+    std::uint32_t value;
+  };
+  const std::uint32_t dataOffset = 8 + 2 + 9 * 12 + 4;
+  const Entry entries[] = {{256, 4, width},      {257, 4, height},    {258, 3, bits},
+                           {259, 3, compression}, {262, 3, photometric}, {273, 4, dataOffset},
+                           {277, 3, samples},     {278, 4, height},    {279, 4, stripBytes}};
+  std::string out("II*\0\x08\0\0\0", 8);
+  auto put = [&](std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  put(9, 2);
+  for (const Entry& e : entries) {
+    put(e.tag, 2);
+    put(e.type, 2);
+    put(1, 4);
+    put(e.value, 4);  // a SHORT sits in the low bytes, little-endian
+  }
+  put(0, 4);
+  for (std::size_t i = 0; i < dataBytes; ++i) out.push_back(static_cast<char>(i * 7));
+  return out;
 }
 
 }  // namespace folvane::test

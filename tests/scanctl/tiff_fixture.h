@@ -24,8 +24,14 @@ struct TiffSpec {
   float xResolution = 300;
   float yResolution = 300;
   std::uint16_t resolutionUnit = RESUNIT_INCH;
-  // Palette entries scaled as v * 257 (libtiff's convention) or as v << 8.
+  // Palette entries scaled as v * 257 (libtiff's convention) or as v << 8,
+  // or stored as the 8-bit values themselves (as some writers do).
   bool paletteShifted = false;
+  bool paletteEightBit = false;
+  // ORIENTATION_BOTLEFT stores the rows bottom row first (the tag is written
+  // for any value but top-left); the picture shown is the same.
+  std::uint16_t orientation = ORIENTATION_TOPLEFT;
+  std::uint32_t tileSize = 0;  // square tiles of this many pixels; 0: strips
   unsigned seed = 1;
 };
 
@@ -38,5 +44,12 @@ struct ExpectedImage {
 // Writes the file; returns the pixels it shows. Throws std::runtime_error when
 // libtiff refuses.
 ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec);
+
+// A little-endian TIFF with one directory and one strip, written field by
+// field, for the files libtiff itself would never write: `stripBytes` is
+// what the directory claims, `dataBytes` what follows it.
+std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_t bits, std::uint16_t samples,
+                         std::uint16_t compression, std::uint16_t photometric, std::uint32_t stripBytes,
+                         std::size_t dataBytes);
 
 }  // namespace folvane::test

@@ -1,0 +1,157 @@
+#include "output/page_tiff.h"
+
+#include <algorithm>
+#include <cstdarg>
+
+namespace folvane {
+namespace {
+
+// libtiff's own buffers (strips, tables) stay under this.
+constexpr tmsize_t kMaxLibtiffAllocation = 256 << 20;
+
+// ---- The file under libtiff, read through our own FILE* ----
+// Our own procedures give the file's size for checking strip sizes, open
+// narrow (ANSI) names the same way on every platform, and map nothing.
+
+bool Seek(std::FILE* f, std::int64_t offset, int whence) {
+#ifdef _WIN32
+  return _fseeki64(f, offset, whence) == 0;
+#else
+  return fseeko(f, static_cast<off_t>(offset), whence) == 0;
+#endif
+}
+
+std::int64_t Tell(std::FILE* f) {
+#ifdef _WIN32
+  return _ftelli64(f);
+#else
+  return ftello(f);
+#endif
+}
+
+tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
+  if (size <= 0) return 0;
+  return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<std::size_t>(size), static_cast<std::FILE*>(handle)));
+}
+tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
+toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
+  auto* file = static_cast<std::FILE*>(handle);
+  if (offset > static_cast<toff_t>(INT64_MAX) || !Seek(file, static_cast<std::int64_t>(offset), whence))
+    return static_cast<toff_t>(-1);
+  return static_cast<toff_t>(Tell(file));
+}
+int CloseProc(thandle_t) { return 0; }  // the FILE* belongs to PageTiff
+toff_t SizeProc(thandle_t handle) {
+  auto* file = static_cast<std::FILE*>(handle);
+  const std::int64_t here = Tell(file);
+  if (here < 0 || !Seek(file, 0, SEEK_END)) return 0;
+  const std::int64_t size = Tell(file);
+  Seek(file, here, SEEK_SET);
+  return size < 0 ? 0 : static_cast<toff_t>(size);
+}
+int MapProc(thandle_t, void**, toff_t*) { return 0; }
+void UnmapProc(thandle_t, void*, toff_t) {}
+
+// A page that cannot be read is reported by the caller in its own words, so
+// libtiff's complaints go nowhere.
+int Silence(TIFF*, void*, const char*, const char*, va_list) { return 1; }
+
+struct OptionsFree {
+  void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+
+template <typename T>
+T Defaulted(TIFF* tif, ttag_t tag, T fallback) {
+  T value{};
+  return TIFFGetFieldDefaulted(tif, tag, &value) ? value : fallback;
+}
+
+}  // namespace
+
+std::unique_ptr<PageTiff> PageTiff::Open(const std::string& path) {
+  std::unique_ptr<PageTiff> page(new PageTiff);
+  page->file_ = std::fopen(path.c_str(), "rb");
+  if (!page->file_) return nullptr;
+  if (!Seek(page->file_, 0, SEEK_END)) return nullptr;
+  const std::int64_t size = Tell(page->file_);
+  if (size <= 0 || !Seek(page->file_, 0, SEEK_SET)) return nullptr;
+  page->size_ = static_cast<std::uint64_t>(size);
+
+  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  if (!options) return nullptr;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAllocation);
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Silence, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Silence, nullptr);
+  page->tif_ = TIFFClientOpenExt(path.c_str(), "rm", page->file_, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
+                                 MapProc, UnmapProc, options.get());
+  if (!page->tif_ || !page->Check()) return nullptr;
+  return page;
+}
+
+PageTiff::~PageTiff() {
+  if (tif_) TIFFClose(tif_);
+  if (file_) std::fclose(file_);
+}
+
+bool PageTiff::Check() {
+  TIFF* tif = tif_;
+  if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width_) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height_)) return false;
+  if (width_ == 0 || height_ == 0 || width_ > kMaxImageSide || height_ > kMaxImageSide) return false;
+  if (!TIFFIsCODECConfigured(Defaulted<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE))) return false;
+  const std::uint64_t samples = Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  const std::uint64_t bits = Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  if ((width_ * samples * bits + 7) / 8 * height_ > kMaxDecodedBytes) return false;
+
+  const auto orientation = Defaulted<std::uint16_t>(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+  if (orientation != ORIENTATION_TOPLEFT && orientation != ORIENTATION_BOTLEFT) return false;
+  bottomUp_ = orientation == ORIENTATION_BOTLEFT;
+
+  // Every strip or tile lies inside the file, before any is read.
+  const std::uint32_t units = Tiled() ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+  if (units == 0) return false;
+  for (std::uint32_t i = 0; i < units; ++i) {
+    int error = 0;
+    const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &error);
+    if (error) return false;
+    const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif, i, &error);
+    if (error || offset > size_ || bytes > size_ - offset) return false;
+  }
+
+  // One strip, or one row of tiles, decoded whole.
+  std::uint64_t unitBytes = 0, unitPixels = 0;
+  if (Tiled()) {
+    std::uint32_t tileWidth = 0, tileLength = 0;
+    if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) || !TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength) ||
+        tileWidth == 0 || tileLength == 0)
+      return false;
+    const std::uint64_t across = (std::uint64_t{width_} + tileWidth - 1) / tileWidth;
+    unitRows_ = tileLength;
+    unitBytes = across * TIFFTileSize64(tif);
+    unitPixels = across * tileWidth * std::uint64_t{tileLength};
+  } else {
+    unitRows_ = std::clamp<std::uint32_t>(Defaulted<std::uint32_t>(tif, TIFFTAG_ROWSPERSTRIP, height_), 1, height_);
+    unitBytes = TIFFVStripSize64(tif, unitRows_);
+    unitPixels = std::uint64_t{width_} * unitRows_;
+  }
+  unitsFit_ = unitBytes != 0 && unitBytes <= kMaxUnitBytes && unitPixels * 4 <= kMaxUnitBytes;
+  return true;
+}
+
+std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample) {
+  std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+  if (bitsPerSample < 1 || bitsPerSample > 8) return {};
+  if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue) return {};
+  const std::size_t entries = std::size_t{1} << bitsPerSample;
+  bool sixteenBit = false;
+  for (std::size_t i = 0; i < entries; ++i) sixteenBit |= red[i] > 255 || green[i] > 255 || blue[i] > 255;
+  const int shift = sixteenBit ? 8 : 0;
+  std::vector<std::uint8_t> rgb(entries * 3);
+  for (std::size_t i = 0; i < entries; ++i) {
+    rgb[i * 3] = static_cast<std::uint8_t>(red[i] >> shift);
+    rgb[i * 3 + 1] = static_cast<std::uint8_t>(green[i] >> shift);
+    rgb[i * 3 + 2] = static_cast<std::uint8_t>(blue[i] >> shift);
+  }
+  return rgb;
+}
+
+}  // namespace folvane

@@ -1,0 +1,68 @@
+#pragma once
+// A page file opened for reading, with the checks and limits that both
+// outputs (PDF and PNG) apply before they decode anything. Page files are
+// untrusted: any file can sit under a page file's name, so every size a
+// directory claims is checked before anything is allocated for it.
+#include <tiffio.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace folvane {
+
+// A side of more pixels than any scanner gives, or more decoded bytes than
+// fit comfortably in a 32-bit process, is refused.
+inline constexpr std::uint32_t kMaxImageSide = 1u << 17;
+inline constexpr std::uint64_t kMaxDecodedBytes = 512ull << 20;
+// Readers that decode whole strips or rows of tiles at a time (tiled files,
+// files stored bottom row first, colour models only libtiff's RGBA
+// conversion handles) hold one such unit in memory: it may take this much,
+// both in the file's own samples and as 32-bit pixels.
+inline constexpr std::uint64_t kMaxUnitBytes = 64ull << 20;
+
+class PageTiff {
+ public:
+  // nullptr when the file is missing, is not a TIFF, or breaks a limit: a
+  // side of 0 or above kMaxImageSide, more than kMaxDecodedBytes decoded, a
+  // codec this libtiff lacks, a strip or tile that reaches past the end of
+  // the file, or an orientation other than top-left and bottom-left (rotated
+  // and mirrored pages are not shown by either output).
+  static std::unique_ptr<PageTiff> Open(const std::string& path);
+  ~PageTiff();
+  PageTiff(const PageTiff&) = delete;
+  PageTiff& operator=(const PageTiff&) = delete;
+
+  TIFF* Tiff() const { return tif_; }
+  std::uint64_t FileSize() const { return size_; }
+  std::uint32_t Width() const { return width_; }
+  std::uint32_t Height() const { return height_; }
+  // Rows stored bottom row first (the page is shown the other way up).
+  bool BottomUp() const { return bottomUp_; }
+  bool Tiled() const { return TIFFIsTiled(tif_) != 0; }
+  // Rows in one strip, or in one row of tiles.
+  std::uint32_t UnitRows() const { return unitRows_; }
+  // Whether one strip or one row of tiles stays within kMaxUnitBytes.
+  bool UnitsFit() const { return unitsFit_; }
+
+ private:
+  PageTiff() = default;
+  bool Check();
+
+  std::FILE* file_ = nullptr;
+  std::uint64_t size_ = 0;
+  TIFF* tif_ = nullptr;
+  std::uint32_t width_ = 0, height_ = 0, unitRows_ = 1;
+  bool bottomUp_ = false, unitsFit_ = false;
+};
+
+// The colour map as 8-bit RGB triples, 2^bitsPerSample of them; empty when
+// the file has none. Most writers store 16-bit values (v * 257); some store
+// 8-bit values in the 16-bit entries, so a map without an entry above 255 is
+// read as 8-bit values (a 16-bit map has one unless it is all black, which
+// reads the same either way).
+std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample);
+
+}  // namespace folvane

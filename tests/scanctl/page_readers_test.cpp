@@ -1,0 +1,174 @@
+// The two outputs read the same page files: a file either shows the same
+// picture, the right way up, in the PDF and in the PNG, or both skip it.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+
+#include "image_readback.h"
+#include "output/page_image.h"
+#include "output/png_export.h"
+#include "support/temp_dir.h"
+#include "tiff_fixture.h"
+
+namespace folvane {
+namespace {
+
+using bidder::test::TempDir;
+using test::Rgb;
+
+// The picture a PDF image of Flate rows without predictor shows.
+std::vector<Rgb> PdfPixels(const PageImage& image) {
+  if (image.encoding != PdfImageEncoding::kFlate || image.tiffPredictor) return {};
+  const int colors = image.colorModel == PdfColorModel::kRgb ? 3 : 1;
+  const std::size_t rowBytes = (std::size_t{image.width} * colors * image.bitsPerComponent + 7) / 8;
+  std::vector<std::uint8_t> raw(rowBytes * image.height);
+  uLongf size = static_cast<uLongf>(raw.size());
+  if (uncompress(raw.data(), &size, image.data.data(), static_cast<uLong>(image.data.size())) != Z_OK ||
+      size != raw.size())
+    return {};
+  const int bits = image.bitsPerComponent, maxValue = (1 << bits) - 1;
+  std::vector<Rgb> pixels;
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    const std::uint8_t* row = &raw[rowBytes * y];
+    for (std::uint32_t x = 0; x < image.width; ++x) {
+      if (colors == 3) {
+        pixels.push_back({row[x * 3], row[x * 3 + 1], row[x * 3 + 2]});
+        continue;
+      }
+      const std::size_t bit = std::size_t{x} * bits;
+      const unsigned v = (row[bit / 8] >> (8 - bits - bit % 8)) & maxValue;
+      if (image.colorModel == PdfColorModel::kIndexed) {
+        pixels.push_back({image.palette[v * 3], image.palette[v * 3 + 1], image.palette[v * 3 + 2]});
+      } else {
+        const auto grey = static_cast<std::uint8_t>(v * 255 / maxValue);
+        pixels.push_back({grey, grey, grey});
+      }
+    }
+  }
+  return pixels;
+}
+
+std::vector<Rgb> Pixels(const test::ExpectedImage& image) {
+  std::vector<Rgb> pixels;
+  for (std::size_t i = 0; i + 2 < image.rgb.size(); i += 3)
+    pixels.push_back({image.rgb[i], image.rgb[i + 1], image.rgb[i + 2]});
+  return pixels;
+}
+
+test::TiffSpec Spec(std::uint32_t width, std::uint32_t height, std::uint16_t photometric, std::uint16_t bits,
+                    std::uint16_t samples, std::uint16_t compression) {
+  test::TiffSpec s;
+  s.width = width;
+  s.height = height;
+  s.photometric = photometric;
+  s.bitsPerSample = bits;
+  s.samplesPerPixel = samples;
+  s.compression = compression;
+  return s;
+}
+
+test::TiffSpec BottomUp(test::TiffSpec s, std::uint32_t rowsPerStrip = 0) {
+  s.orientation = ORIENTATION_BOTLEFT;
+  s.rowsPerStrip = rowsPerStrip;
+  return s;
+}
+
+test::TiffSpec Tiled(test::TiffSpec s, std::uint16_t orientation = ORIENTATION_TOPLEFT) {
+  s.tileSize = 16;
+  s.orientation = orientation;
+  return s;
+}
+
+TEST(PageReaders, BothOutputsShowThePageTheRightWayUp) {
+  constexpr std::uint16_t kGrey = PHOTOMETRIC_MINISBLACK, kWhite = PHOTOMETRIC_MINISWHITE,
+                          kPalette = PHOTOMETRIC_PALETTE, kRgb = PHOTOMETRIC_RGB;
+  constexpr std::uint16_t kZip = COMPRESSION_ADOBE_DEFLATE, kG4 = COMPRESSION_CCITTFAX4, kLzw = COMPRESSION_LZW;
+  test::TiffSpec eightBitMap = Spec(61, 13, kPalette, 8, 1, kZip);
+  eightBitMap.paletteEightBit = true;
+  test::TiffSpec eightBitMapBottomUp = BottomUp(Spec(29, 40, kPalette, 4, 1, kLzw), 6);
+  eightBitMapBottomUp.paletteEightBit = true;
+  const struct {
+    const char* what;
+    test::TiffSpec spec;
+  } cases[] = {
+      {"bottom-up, a row per strip", BottomUp(Spec(50, 200, kGrey, 8, 1, kZip), 1)},
+      {"bottom-up, one strip of g4", BottomUp(Spec(300, 90, kWhite, 1, 1, kG4))},
+      {"bottom-up, one strip of rgb", BottomUp(Spec(45, 70, kRgb, 8, 3, kZip))},
+      {"bottom-up, strips not dividing the height", BottomUp(Spec(33, 100, kPalette, 4, 1, kLzw), 7)},
+      {"tiled grey, partial tiles", Tiled(Spec(37, 41, kGrey, 8, 1, kZip))},
+      {"tiled bilevel", Tiled(Spec(70, 33, kWhite, 1, 1, kZip))},
+      {"tiled rgb, bottom-up", Tiled(Spec(40, 35, kRgb, 8, 3, kLzw), ORIENTATION_BOTLEFT)},
+      {"colour map of 8-bit values", eightBitMap},
+      {"colour map of 8-bit values, bottom-up", eightBitMapBottomUp},
+  };
+  TempDir dir;
+  const std::string page = dir / "page.tif", png = dir / "page.PNG";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::vector<Rgb> want = Pixels(test::WriteTiffFixture(page, c.spec));
+
+    const auto image = LoadPageImage(page);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(PdfPixels(*image) == want) << "PDF";
+
+    ASSERT_EQ(ConvertPageToPng(page, png), PngPageOutcome::kWritten);
+    const auto decoded = test::ReadPngColours(png);
+    ASSERT_TRUE(decoded);
+    EXPECT_TRUE(decoded->pixels == want) << "PNG";
+  }
+}
+
+// A blank page of the given layout, valid and small on disk whatever its size.
+void WriteBlankTiff(const std::string& path, std::uint32_t width, std::uint32_t height, std::uint16_t orientation) {
+  TIFF* tif = TIFFOpen(path.c_str(), "w");
+  ASSERT_TRUE(tif);
+  TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, width);
+  TIFFSetField(tif, TIFFTAG_IMAGELENGTH, height);
+  TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+  TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+  TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+  TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+  TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, height);
+  TIFFSetField(tif, TIFFTAG_ORIENTATION, orientation);
+  const std::vector<std::uint8_t> row(width);
+  for (std::uint32_t y = 0; y < height; ++y) TIFFWriteScanline(tif, const_cast<std::uint8_t*>(row.data()), y, 0);
+  TIFFClose(tif);
+}
+
+TEST(PageReaders, BothOutputsSkipTheSameFiles) {
+  TempDir dir;
+  const std::string page = dir / "page.tif", png = dir / "page.PNG";
+  const struct {
+    const char* what;
+    std::uint32_t width, height;
+    std::uint16_t orientation;
+  } blanks[] = {
+      {"turned a quarter", 20, 10, ORIENTATION_LEFTTOP},
+      {"turned three quarters", 20, 10, ORIENTATION_RIGHTBOT},
+      {"mirrored", 20, 10, ORIENTATION_TOPRIGHT},
+      {"upside down and mirrored", 20, 10, ORIENTATION_BOTRIGHT},
+      {"wider than any scanner", 200000, 2, ORIENTATION_TOPLEFT},
+      // Decoded a strip at a time: one strip of 20 million pixels is over the limit.
+      {"bottom-up in one large strip", 4000, 5000, ORIENTATION_BOTLEFT},
+  };
+  for (const auto& c : blanks) {
+    SCOPED_TRACE(c.what);
+    WriteBlankTiff(page, c.width, c.height, c.orientation);
+    EXPECT_FALSE(LoadPageImage(page));
+    EXPECT_EQ(ConvertPageToPng(page, png), PngPageOutcome::kPageUnreadable);
+    EXPECT_FALSE(std::filesystem::exists(png));
+  }
+  // The directory claims a strip far larger than the file.
+  bidder::test::WriteFile(page, test::HandMadeTiff(4000, 4000, 8, 1, COMPRESSION_ADOBE_DEFLATE,
+                                                   PHOTOMETRIC_MINISBLACK, 200000000, 4000));
+  EXPECT_FALSE(LoadPageImage(page));
+  EXPECT_EQ(ConvertPageToPng(page, png), PngPageOutcome::kPageUnreadable);
+  // The same layouts within the limits are read.
+  WriteBlankTiff(page, 4000, 1000, ORIENTATION_BOTLEFT);
+  EXPECT_TRUE(LoadPageImage(page));
+  EXPECT_EQ(ConvertPageToPng(page, png), PngPageOutcome::kWritten);
+}
+
+}  // namespace
+}  // namespace folvane
