@@ -9,6 +9,9 @@ namespace folvane {
 // exists afterwards.
 bool RemoveFileIfPresent(const std::string& path);
 
+// True when nothing (no file, no directory) has that name.
+bool NameIsFree(const std::string& path);
+
 // Moves `from` onto `to`, replacing a file already there.
 bool MoveFileOver(const std::string& from, const std::string& to);
 

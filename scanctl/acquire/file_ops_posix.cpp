@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -9,6 +10,11 @@ namespace folvane {
 
 // unlink, not remove: remove() would also take away an empty directory.
 bool RemoveFileIfPresent(const std::string& path) { return unlink(path.c_str()) == 0 || errno == ENOENT; }
+
+bool NameIsFree(const std::string& path) {
+  struct stat info {};
+  return lstat(path.c_str(), &info) != 0 && errno == ENOENT;
+}
 
 bool MoveFileOver(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 

@@ -2,6 +2,8 @@
 
 #include <exception>
 #include <span>
+#include <string_view>
+#include <vector>
 
 #include "acquire/file_ops.h"
 #include "page_geometry.h"
@@ -94,12 +96,17 @@ std::string InfoDictionary(const PdfDocumentInfo& info) {
 // Where the document is written until it is complete: beside the chosen
 // file, as "<name>.part"; where that name would be too long for the system,
 // a sibling of the chosen name's own length (its last character replaced).
+// Only a name that nothing has yet is used, so no file of the user's is
+// overwritten or removed on the way.
 std::vector<std::string> PartialNames(const std::string& outputPath) {
   std::vector<std::string> names{outputPath + ".part"};
   if (!outputPath.empty()) {
-    std::string sibling = outputPath;
-    sibling.back() = sibling.back() == '~' ? '_' : '~';
-    names.push_back(std::move(sibling));
+    for (char last : std::string_view("~_-0123456789")) {
+      if (outputPath.back() == last) continue;
+      std::string sibling = outputPath;
+      sibling.back() = last;
+      names.push_back(std::move(sibling));
+    }
   }
   return names;
 }
@@ -127,7 +134,7 @@ PdfAssemblyResult AssemblePdf(const std::vector<std::string>& pageFiles, const s
   std::string partial;
   try {
     for (const std::string& candidate : PartialNames(outputPath)) {
-      if (pdf.Open(candidate)) {
+      if (NameIsFree(candidate) && pdf.Open(candidate)) {
         partial = candidate;
         break;
       }

@@ -161,6 +161,20 @@ TEST(AssemblePdf, NoReadablePageLeavesNoFileAndTheChosenOneAsItWas) {
   }
 }
 
+// The document is written under a name nothing has yet: a file of the user's
+// under the usual working name is neither overwritten nor removed.
+TEST(AssemblePdf, NeverTouchesAnotherFileOnTheWay) {
+  TempDir dir;
+  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  const std::string output = dir / "out.pdf";
+  WriteFile(output + ".part", "the user's own file");
+  ExpectWritten(Bind({dir / "0.tif"}, output), 1);
+  EXPECT_EQ(ReadFile(output + ".part"), "the user's own file");
+  std::size_t files = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path())) ++files;
+  EXPECT_EQ(files, 3u) << "only the page, the user's file and the document";
+}
+
 TEST(AssemblePdf, OutputThatCannotBeCreatedIsReportedOnBothChannels) {
   TempDir dir;
   test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
