@@ -22,6 +22,12 @@ bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) {
   return WriteDibPage(packedDib, name);
 }
 
+void PageStore::AddUnreadablePage() {
+  if (pageCount_ == std::numeric_limits<std::uint32_t>::max()) return;
+  RemoveFileIfPresent(PageFileName(pageCount_));
+  ++pageCount_;
+}
+
 void PageStore::DeletePages() {
   for (std::uint32_t i = 0; i < pageCount_; ++i) RemoveFileIfPresent(PageFileName(i));
   pageCount_ = 0;

@@ -27,6 +27,9 @@ class PageStore {
   // cannot be stored still holds its number (its file is then absent, never
   // a stale one); returns whether the page file was written.
   bool AddPage(std::span<const std::uint8_t> packedDib);
+  // A page that arrived without a bitmap that could be read: it uses up its
+  // number like any page whose file could not be written.
+  void AddUnreadablePage();
 
   // Deletes the files 0 to count - 1 (a file that cannot be deleted is left
   // behind) and sets the count to 0.
