@@ -1,69 +1,160 @@
 #include "message_hook.h"
 
-#include <algorithm>
+#include <iterator>
+#include <map>
 #include <vector>
 
 #include "scan_session.h"
 
-HHOOK g_hMessageHook = nullptr;
-CScanSession* g_pHookSession = nullptr;
+thread_local HHOOK g_hMessageHook = nullptr;
+thread_local CScanSession* g_pHookSession = nullptr;
 
 namespace {
 
-// All on the control's thread, like the hook itself: no lock.
-int g_hookUsers = 0;
-std::vector<CScanSession*>& PublishedSessions() {
-  static std::vector<CScanSession*> sessions;
-  return sessions;
+// One thread's hook, the controls using it and the sessions published on it
+// (newest last), and where that thread keeps its view of them (known once the
+// thread itself has come by).
+struct ThreadHook {
+  HHOOK hook = nullptr;
+  int users = 0;
+  std::vector<CScanSession*> sessions;
+  HHOOK* hookView = nullptr;
+  CScanSession** sessionView = nullptr;
+
+  CScanSession* Served() const { return sessions.empty() ? nullptr : sessions.back(); }
+  bool Unused() const { return users == 0 && sessions.empty(); }
+};
+
+using ThreadHooks = std::map<DWORD, ThreadHook>;
+
+// A slim lock: statically initialised, never throws; not recursive, and
+// nothing that could call back into the hook runs while it is held.
+SRWLOCK g_lock = SRWLOCK_INIT;
+class Locked {
+ public:
+  Locked() { AcquireSRWLockExclusive(&g_lock); }
+  ~Locked() { ReleaseSRWLockExclusive(&g_lock); }
+  Locked(const Locked&) = delete;
+  Locked& operator=(const Locked&) = delete;
+};
+
+// By thread id; only under the lock.
+ThreadHooks& Threads() {
+  static ThreadHooks threads;
+  return threads;
 }
 
-void ServeNewest() {
-  const auto& sessions = PublishedSessions();
-  g_pHookSession = sessions.empty() ? nullptr : sessions.back();
+// Brings the thread's view up to date and forgets a thread with nothing left.
+void Refresh(ThreadHooks::iterator entry) {
+  ThreadHook& thread = entry->second;
+  if (entry->first == GetCurrentThreadId()) {
+    thread.hookView = &g_hMessageHook;
+    thread.sessionView = &g_pHookSession;
+  }
+  if (thread.hookView) {
+    *thread.hookView = thread.hook;
+    *thread.sessionView = thread.Served();
+  }
+  if (thread.Unused()) Threads().erase(entry);
+}
+
+void WithdrawLocked(const CScanSession& session) {
+  auto& threads = Threads();
+  for (auto entry = threads.begin(); entry != threads.end();) {
+    const auto next = std::next(entry);
+    if (std::erase(entry->second.sessions, &session) > 0) Refresh(entry);
+    entry = next;
+  }
+}
+
+struct HookTarget {
+  HHOOK hook = nullptr;
+  CScanSession* session = nullptr;
+};
+
+HookTarget CurrentThreadTarget() {
+  Locked lock;
+  auto& threads = Threads();
+  const auto entry = threads.find(GetCurrentThreadId());
+  if (entry == threads.end()) return {};
+  const HookTarget target{entry->second.hook, entry->second.Served()};
+  Refresh(entry);
+  return target;
+}
+
+// Nothing may leave a Windows callback: a fault inside the transfer loop has
+// already ended the source's transfers (see TransferImages); the message then
+// counts as not claimed and goes on.
+bool OfferToSession(CScanSession& session, MSG* message) {
+  try {
+    return session.IsSourceEnabled() && session.HookMessage(message);
+  } catch (...) {
+    return false;
+  }
 }
 
 }  // namespace
 
 LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam) {
-  if (code < 0) return CallNextHookEx(g_hMessageHook, code, wParam, lParam);
+  const HookTarget target = CurrentThreadTarget();
   // The message goes on to its window whether the source claimed it or not;
   // a claimed one only skips the later hooks.
-  if (g_pHookSession && g_pHookSession->IsSourceEnabled() &&
-      g_pHookSession->HookMessage(reinterpret_cast<MSG*>(lParam))) {
-    return 0;
-  }
-  return CallNextHookEx(g_hMessageHook, code, wParam, lParam);
+  if (code >= 0 && target.session && OfferToSession(*target.session, reinterpret_cast<MSG*>(lParam))) return 0;
+  return CallNextHookEx(target.hook, code, wParam, lParam);
 }
 
 namespace folvane {
 
 bool AttachMessageHook(DWORD threadId) {
-  if (g_hookUsers == 0) {
-    g_hMessageHook = SetWindowsHookExA(WH_GETMESSAGE, TwainMessageHook, nullptr, threadId);
-    if (!g_hMessageHook) return false;
+  Locked lock;
+  ThreadHooks::iterator entry;
+  try {
+    entry = Threads().try_emplace(threadId).first;
+  } catch (...) {
+    return false;
   }
-  ++g_hookUsers;
-  return true;
+  ThreadHook& thread = entry->second;
+  if (thread.users == 0) thread.hook = SetWindowsHookExA(WH_GETMESSAGE, TwainMessageHook, nullptr, threadId);
+  const bool attached = thread.hook != nullptr;
+  if (attached) ++thread.users;
+  Refresh(entry);
+  return attached;
 }
 
-void DetachMessageHook() {
-  if (g_hookUsers == 0) return;
-  if (--g_hookUsers == 0) {
-    UnhookWindowsHookEx(g_hMessageHook);
-    g_hMessageHook = nullptr;
+void DetachMessageHook(DWORD threadId) {
+  Locked lock;
+  const auto entry = Threads().find(threadId);
+  if (entry == Threads().end() || entry->second.users == 0) return;
+  ThreadHook& thread = entry->second;
+  if (--thread.users == 0) {
+    UnhookWindowsHookEx(thread.hook);
+    thread.hook = nullptr;
   }
+  Refresh(entry);
 }
 
-void PublishHookSession(CScanSession& session) {
-  auto& sessions = PublishedSessions();
-  std::erase(sessions, &session);
-  sessions.push_back(&session);
-  ServeNewest();
+bool PublishHookSession(CScanSession& session) {
+  Locked lock;
+  WithdrawLocked(session);
+  ThreadHooks::iterator entry;
+  try {
+    entry = Threads().try_emplace(GetCurrentThreadId()).first;
+  } catch (...) {
+    return false;
+  }
+  bool published = true;
+  try {
+    entry->second.sessions.push_back(&session);
+  } catch (...) {
+    published = false;
+  }
+  Refresh(entry);
+  return published;
 }
 
 void WithdrawHookSession(const CScanSession& session) {
-  std::erase(PublishedSessions(), &session);
-  ServeNewest();
+  Locked lock;
+  WithdrawLocked(session);
 }
 
 }  // namespace folvane

@@ -1,32 +1,48 @@
 #pragma once
-// The thread message hook that feeds the enabled source: every message the
+// The thread message hook that feeds the enabled source: every message a
 // control's thread retrieves passes TwainMessageHook, which offers it to the
-// published session.
+// session published on that thread.
 //
-// One hook serves all scanning controls of the module: the first control to
-// attach installs it, the last to detach removes it, so no control leaves a
-// hook behind that outlives the sessions it reads. The served session is the
-// most recently published one still alive; a session withdraws itself when it
-// is destroyed, and the one published before it is served again, so the hook
-// never reaches a destroyed session.
+// Controls may live on several threads of one process (a browser running its
+// tabs on threads of their own). Each thread that has attached controls gets
+// its own hook: the first control of a thread to attach installs it, the last
+// to detach removes it. A thread's hook serves the newest live session
+// published on that thread and no other, so TWAIN is only ever called on the
+// thread that owns the session. A session withdraws itself when it is
+// destroyed (from whichever thread), and the one published before it on its
+// thread is served again, so no hook ever reaches a destroyed session.
+//
+// The bookkeeping behind this is shared by all threads and kept under a lock;
+// the hook takes the lock only to look its session up, never while the
+// session works, since a source may run a message loop of its own inside a
+// transfer and so re-enter the hook.
 #include "twain/twain_api.h"
 
 class CScanSession;
 
-extern HHOOK g_hMessageHook;
-extern CScanSession* g_pHookSession;
+// The calling thread's hook and the session that hook serves (null when the
+// thread has none). Each thread sees its own values, kept current (under the
+// lock) by every attach, detach, publish and withdrawal that concerns the
+// thread, whichever thread makes it, from the moment the thread itself has
+// attached, published or run its hook. A thread must not end while it still
+// has controls attached or a session published.
+extern thread_local HHOOK g_hMessageHook;
+extern thread_local CScanSession* g_pHookSession;
 
 LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam);
 
 namespace folvane {
 
-// WH_GETMESSAGE hook for the control's thread, shared by every control of the
-// module. Returns whether the hook is installed; a control that attached
-// successfully detaches once, before its session is destroyed.
+// The WH_GETMESSAGE hook for `threadId`, shared by every control of that
+// thread. Returns whether the hook is installed; a control that attached
+// successfully detaches once, with the same thread, before its session is
+// destroyed.
 bool AttachMessageHook(DWORD threadId);
-void DetachMessageHook();
+void DetachMessageHook(DWORD threadId);
 
-void PublishHookSession(CScanSession& session);
+// Publishes the session on the calling thread, the thread that owns it;
+// false when it could not be recorded (out of memory), and is not served.
+bool PublishHookSession(CScanSession& session);
 // Safe for a session that was never published or is already withdrawn.
 void WithdrawHookSession(const CScanSession& session);
 

@@ -26,8 +26,22 @@ bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) noexcept {
   }
 }
 
-void PageStore::DeletePages() {
-  for (std::uint32_t i = 0; i < pageCount_; ++i) RemoveFileIfPresent(PageFileName(i));
+void PageStore::AddUnreadablePage() noexcept {
+  if (pageCount_ == std::numeric_limits<std::uint32_t>::max()) return;
+  ++pageCount_;
+  try {
+    RemoveFileIfPresent(PageFileName(pageCount_ - 1));
+  } catch (const std::bad_alloc&) {  // not even the name
+  }
+}
+
+void PageStore::DeletePages() noexcept {
+  for (std::uint32_t i = 0; i < pageCount_; ++i) {
+    try {
+      RemoveFileIfPresent(PageFileName(i));
+    } catch (const std::bad_alloc&) {  // left behind, like a file that cannot be deleted
+    }
+  }
   pageCount_ = 0;
 }
 

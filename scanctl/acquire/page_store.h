@@ -28,10 +28,13 @@ class PageStore {
   // a stale one); returns whether the page file was written. Never throws
   // (it runs inside a message hook): out of memory is a page not written.
   bool AddPage(std::span<const std::uint8_t> packedDib) noexcept;
+  // A page that arrived without a bitmap that could be read: it uses up its
+  // number like any page whose file could not be written.
+  void AddUnreadablePage() noexcept;
 
   // Deletes the files 0 to count - 1 (a file that cannot be deleted is left
   // behind) and sets the count to 0.
-  void DeletePages();
+  void DeletePages() noexcept;
 
  private:
   std::string workPrefix_;

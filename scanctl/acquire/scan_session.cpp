@@ -29,6 +29,11 @@ CScanSession::~CScanSession() {
 void CScanSession::OnImageReceived(HANDLE dib, const TW_IMAGEINFO&) {
   if (!dib) return;
   folvane::GlobalLockGuard lock(dib);
+  // A delivered handle uses up a number even when its bitmap is unreadable.
+  if (!lock || lock.size() == 0) {
+    m_pages.AddUnreadablePage();
+    return;
+  }
   m_pages.AddPage(lock.bytes());
 }
 

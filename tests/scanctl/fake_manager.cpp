@@ -50,6 +50,7 @@ FakeManager::~FakeManager() {
 }
 
 HMODULE FakeManager::Load() const {
+  const std::lock_guard guard(lock_);
   calls_.push_back("load");
   return hasLibrary ? FakeModule() : nullptr;
 }
@@ -58,7 +59,10 @@ DSMENTRYPROC FakeManager::EntryPoint(HMODULE library) const {
   return hasEntryPoint && library == FakeModule() ? &FakeManager::Entry : nullptr;
 }
 
-void FakeManager::Free(HMODULE) const { calls_.push_back("unload"); }
+void FakeManager::Free(HMODULE) const {
+  const std::lock_guard guard(lock_);
+  calls_.push_back("unload");
+}
 
 void FakeManager::Answer(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, Reply reply) {
   queued_[{dg, dat, msg}].push_back(std::move(reply));
@@ -69,6 +73,7 @@ void FakeManager::AnswerAlways(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, Reply
 }
 
 std::vector<std::string> FakeManager::Take() {
+  const std::lock_guard guard(lock_);
   std::vector<std::string> taken;
   taken.swap(calls_);
   return taken;
@@ -110,8 +115,9 @@ std::string FakeManager::Describe(pTW_IDENTITY destination, TW_UINT32 dg, TW_UIN
 
 TW_UINT16 FakeManager::Handle(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat,
                               TW_UINT16 msg, TW_MEMREF data) {
+  const std::lock_guard guard(lock_);
   calls_.push_back(Describe(destination, dg, dat, msg, data));
-  addresses_.push_back({origin, destination});
+  addresses_.push_back({origin, destination, GetCurrentThreadId()});
   if (dat == DAT_PARENT && msg == MSG_OPENDSM) {
     appIdentityAtOpen = *origin;
     openParent = *static_cast<HWND*>(data);

@@ -1,10 +1,12 @@
 #pragma once
 // A scripted TWAIN data source manager (with its one source) behind the
 // session's library seam: records every call in order as a line of text and
-// answers as the test tells it, else with the ordinary answer.
+// answers as the test tells it, else with the ordinary answer. Sessions on
+// several threads may call it at once; its script is set up beforehand.
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -40,6 +42,7 @@ class FakeManager final : public TwainManagerLibrary {
   struct Call {
     pTW_IDENTITY origin;
     pTW_IDENTITY destination;
+    DWORD thread;
   };
   const std::vector<Call>& Addresses() const { return addresses_; }
 
@@ -63,6 +66,7 @@ class FakeManager final : public TwainManagerLibrary {
   std::string Describe(pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
   TW_UINT16 Ordinary(TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg, TW_MEMREF data);
 
+  mutable std::mutex lock_;
   mutable std::vector<std::string> calls_;
   std::vector<Call> addresses_;
   std::map<Key, std::deque<Reply>> queued_;

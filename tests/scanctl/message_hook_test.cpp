@@ -4,8 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <new>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dialog_answerer.h"
@@ -48,7 +54,7 @@ class MessageHookTest : public ::testing::Test {
     ASSERT_TRUE(AttachMessageHook(GetCurrentThreadId()));
   }
   void TearDown() override {
-    DetachMessageHook();
+    DetachMessageHook(GetCurrentThreadId());
     UnhookWindowsHookEx(g_spy);
     EXPECT_EQ(g_hMessageHook, nullptr);
   }
@@ -145,7 +151,7 @@ TEST_F(MessageHookTest, DestroyedSessionsAreNeverServed) {
   EXPECT_EQ(g_hMessageHook, hook);
 
   second.reset();
-  DetachMessageHook();
+  DetachMessageHook(GetCurrentThreadId());
   EXPECT_EQ(g_pHookSession, first.get()) << "the earlier control is served again";
   EXPECT_EQ(g_hMessageHook, hook) << "the hook stays while a control uses it";
 
@@ -158,6 +164,145 @@ TEST_F(MessageHookTest, DestroyedSessionsAreNeverServed) {
   EXPECT_EQ(g_pHookSession, nullptr);
   SendProbeThroughTheLoop();
   EXPECT_EQ(g_spySaw, 1);
+}
+
+// A session whose own steps fail with an exception, as page capture may when
+// memory runs out.
+class FaultySession : public CScanSession {
+ public:
+  FaultySession(const TwainManagerLibrary& library, bool failDecision)
+      : CScanSession(library), failDecision_(failDecision) {}
+  int DecideTransfer(const TW_IMAGEINFO& info) override {
+    if (failDecision_) throw std::bad_alloc();
+    return CScanSession::DecideTransfer(info);
+  }
+  void OnImageReceived(HANDLE, const TW_IMAGEINFO&) override { throw std::bad_alloc(); }
+
+ private:
+  bool failDecision_;
+};
+
+// Nothing leaves the hook: the transfers are ended at the source (state 5
+// again), and the message goes on as one not claimed.
+TEST_F(MessageHookTest, FaultInsideTheTransferLoopEndsTheTransfersAndPassesTheMessageOn) {
+  struct Case {
+    const char* name;
+    bool failDecision;
+    Calls calls;
+  };
+  for (const Case& c : {Case{"deciding", true, {"DS IMAGEINFO", "DS RESET"}},
+                        Case{"capturing_the_page", false,
+                             {"DS IMAGEINFO", "DS NATIVEXFER", "DS STATUS", "DS ENDXFER", "DS RESET"}}}) {
+    SCOPED_TRACE(c.name);
+    FaultySession session(fake, c.failDecision);
+    ASSERT_TRUE(session.OpenWithHostWindow(host.get()));
+    session.StartScan();
+    ASSERT_TRUE(session.IsSourceEnabled());
+    PublishHookSession(session);
+    fake.AnswerAlways(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, [](TW_MEMREF data) {
+      auto* event = static_cast<pTW_EVENT>(data);
+      const bool probe = static_cast<const MSG*>(event->pEvent)->message == kProbe;
+      event->TWMessage = probe ? MSG_XFERREADY : MSG_NULL;
+      return static_cast<TW_UINT16>(probe ? TWRC_DSEVENT : TWRC_NOTDSEVENT);
+    });
+    if (!c.failDecision) fake.Answer(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, Pending(2));
+    fake.Take();
+    g_spySaw = 0;
+
+    SendProbeThroughTheLoop();
+    // Only the probe makes the source act; the loop's other messages are offered too.
+    Calls calls = fake.Take();
+    std::erase(calls, "DS PROCESSEVENT");
+    EXPECT_EQ(calls, c.calls);
+    EXPECT_EQ(g_spySaw, 1) << "passed on to the next hook";
+    EXPECT_TRUE(session.IsSourceEnabled());
+    EXPECT_EQ(session.PageCount(), 0u);
+  }
+}
+
+// Holds each of `count` threads until all have arrived.
+class Rendezvous {
+ public:
+  explicit Rendezvous(int count) : waiting_(count) {}
+  void ArriveAndWait() {
+    std::unique_lock lock(mutex_);
+    if (--waiting_ == 0) all_.notify_all();
+    all_.wait(lock, [this] { return waiting_ == 0; });
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable all_;
+  int waiting_;
+};
+
+// Controls on two threads of one process, each thread with its own message
+// loop: each thread's hook feeds its own session, on its own thread.
+TEST_F(MessageHookTest, EachThreadFeedsItsOwnSession) {
+  struct ControlThread {
+    DWORD thread = 0;
+    std::uintptr_t appIdentity = 0;  // the session's, as its calls carry it
+    HHOOK hook = nullptr;
+    bool servesOwnSession = false;
+    bool probeRetrieved = false;
+  };
+  ControlThread controls[2];
+  std::vector<DWORD> offeredOn;  // written under the fake's lock
+  fake.AnswerAlways(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, [&offeredOn](TW_MEMREF data) {
+    if (static_cast<const MSG*>(static_cast<pTW_EVENT>(data)->pEvent)->message == kProbe) {
+      offeredOn.push_back(GetCurrentThreadId());
+    }
+    return static_cast<TW_UINT16>(TWRC_NOTDSEVENT);
+  });
+  Rendezvous published(2), finished(2);
+  auto run = [&](ControlThread& control) {
+    control.thread = GetCurrentThreadId();
+    const HWND window = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 100, 100, nullptr, nullptr,
+                                        nullptr, nullptr);
+    {
+      CScanSession session(fake);
+      control.appIdentity = reinterpret_cast<std::uintptr_t>(&session.AppIdentity());
+      session.OpenWithHostWindow(window);
+      session.StartScan();
+      const bool attached = AttachMessageHook(control.thread);
+      PublishHookSession(session);
+      // Both controls live before either thread runs its loop.
+      published.ArriveAndWait();
+      control.hook = g_hMessageHook;
+      control.servesOwnSession = g_pHookSession == &session;
+      PostThreadMessageA(control.thread, kProbe, 0, 0);
+      const ULONGLONG deadline = GetTickCount64() + 5000;
+      while (!control.probeRetrieved && GetTickCount64() < deadline) {
+        MSG msg;
+        if (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          control.probeRetrieved = msg.message == kProbe;
+          DispatchMessageA(&msg);
+        } else {
+          MsgWaitForMultipleObjects(0, nullptr, FALSE, 10, QS_ALLINPUT);
+        }
+      }
+      finished.ArriveAndWait();
+      if (attached) DetachMessageHook(control.thread);
+    }
+    DestroyWindow(window);
+  };
+  std::thread first(run, std::ref(controls[0]));
+  std::thread second(run, std::ref(controls[1]));
+  first.join();
+  second.join();
+
+  EXPECT_NE(controls[0].hook, controls[1].hook);
+  for (const ControlThread& control : controls) {
+    EXPECT_TRUE(control.probeRetrieved);
+    EXPECT_NE(control.hook, nullptr);
+    EXPECT_TRUE(control.servesOwnSession);
+    EXPECT_EQ(std::count(offeredOn.begin(), offeredOn.end(), control.thread), 1) << "its probe, on its thread";
+  }
+  for (const auto& call : fake.Addresses()) {
+    const ControlThread& caller = call.thread == controls[0].thread ? controls[0] : controls[1];
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(call.origin), caller.appIdentity) << "a session called on another thread";
+  }
+  EXPECT_EQ(g_pHookSession, nullptr);
 }
 
 }  // namespace

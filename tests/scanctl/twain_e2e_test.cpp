@@ -108,7 +108,7 @@ class TwainEndToEndTest : public ::testing::Test {
     logPath = temp.Prefix() + "scanner.log";
     settings.Set("LOG", logPath);
   }
-  void TearDown() override { DetachMessageHook(); }
+  void TearDown() override { DetachMessageHook(GetCurrentThreadId()); }
 
   // A session as the control sets it up: hook, manager, published.
   std::unique_ptr<CScanSession> NewSession() {

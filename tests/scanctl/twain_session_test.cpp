@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -244,15 +246,99 @@ TEST_F(ScanSessionTest, CloseRequestBeforeScanningClosesTheSourceWithoutPages) {
   EXPECT_EQ(fake.Take(), (Calls{"DSM OPENDS", "DS CAP SET 1 INT16 0000ffff", "DS ENABLEDS show"}));
 }
 
-TEST_F(ScanSessionTest, SourceThatCannotBeDisabledStaysEnabled) {
+// The source's flags follow what the manager confirmed: a source that will
+// not be disabled or closed is still there, is still fed, and the next close
+// (here the destructor's) tries again.
+TEST_F(ScanSessionTest, SourceRefusingToBeDisabledOrClosedIsClosedLater) {
+  struct Case {
+    const char* name;
+    TW_UINT16 disable, close;
+    bool enabled, open;
+    Calls closeCalls, nextScan;
+  };
+  // A manager refuses MSG_CLOSEDS while the source is still enabled.
+  for (const Case& c : {Case{"disable_refused", TWRC_FAILURE, TWRC_FAILURE, true, true,
+                             {"DS DISABLEDS", "DS STATUS", "DSM CLOSEDS", "DSM STATUS"},
+                             {"DS CAP SET 1 INT16 0000ffff"}},
+                        Case{"close_refused", TWRC_SUCCESS, TWRC_FAILURE, false, true,
+                             {"DS DISABLEDS", "DSM CLOSEDS", "DSM STATUS"},
+                             {"DS CAP SET 1 INT16 0000ffff", "DS ENABLEDS show"}},
+                        Case{"closed_although_not_disabled", TWRC_FAILURE, TWRC_SUCCESS, false, false,
+                             {"DS DISABLEDS", "DS STATUS", "DSM CLOSEDS"},
+                             {"DSM OPENDS", "DS CAP SET 1 INT16 0000ffff", "DS ENABLEDS show"}}}) {
+    SCOPED_TRACE(c.name);
+    dialogs.Clear();
+    {
+      CScanSession session(fake);
+      StartScan(session);
+      fake.Answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, SourceEvent(MSG_CLOSEDSREQ));
+      fake.Answer(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, Returns(c.disable));
+      fake.Answer(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, Returns(c.close));
+      MSG msg = AnyMessage();
+      session.HookMessage(&msg);
+      Calls expected{"DS PROCESSEVENT"};
+      expected.insert(expected.end(), c.closeCalls.begin(), c.closeCalls.end());
+      EXPECT_EQ(fake.Take(), expected);
+      EXPECT_EQ(session.IsSourceEnabled(), c.enabled);
+      EXPECT_EQ(session.IsSourceOpen(), c.open);
+
+      MSG later = AnyMessage();
+      session.HookMessage(&later);
+      EXPECT_EQ(fake.Take(), c.enabled ? Calls{"DS PROCESSEVENT"} : Calls{}) << "an enabled source is still fed";
+
+      // The next scan uses the source as it really is: one still enabled
+      // refuses a second enabling, as while its interface is open.
+      session.StartScan();
+      EXPECT_EQ(fake.Take(), c.nextScan);
+      EXPECT_EQ(dialogs.Answered(), c.enabled ? 1 : 0);
+    }
+    EXPECT_EQ(fake.Take(), (Calls{"DS DISABLEDS", "DSM CLOSEDS", "DSM CLOSEDSM", "unload"}));
+  }
+}
+
+// A reply that names the source identity sent with it.
+FakeManager::Reply NameSource(const char* name) {
+  return [name](TW_MEMREF data) {
+    std::strcpy(static_cast<pTW_IDENTITY>(data)->ProductName, name);
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  };
+}
+// A reply that records the name of the source identity sent with it.
+FakeManager::Reply RecordSource(std::string& name) {
+  return [&name](TW_MEMREF data) {
+    name = static_cast<pTW_IDENTITY>(data)->ProductName;
+    return static_cast<TW_UINT16>(TWRC_SUCCESS);
+  };
+}
+
+TEST_F(ScanSessionTest, SelectingWhileASourceIsOpenChoosesTheNextSource) {
   CScanSession session(fake);
   StartScan(session);
+  fake.Answer(DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, NameSource("Other Source"));
+  EXPECT_TRUE(session.UserSelectSource());
+  EXPECT_EQ(fake.Take(), (Calls{"DSM USERSELECT"}));
+  EXPECT_STREQ(session.SourceIdentity().ProductName, "Default Source") << "still addressing the open source";
+
+  // The open source is still fed, and its close request closes it.
+  std::string closed;
+  fake.Answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, SourceEvent(MSG_XFERREADY));
   fake.Answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, SourceEvent(MSG_CLOSEDSREQ));
-  fake.Answer(DG_CONTROL, DAT_USERINTERFACE, MSG_DISABLEDS, Returns(TWRC_FAILURE));
+  fake.Answer(DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, RecordSource(closed));
   MSG msg = AnyMessage();
   session.HookMessage(&msg);
-  EXPECT_EQ(fake.Take(), (Calls{"DS PROCESSEVENT", "DS DISABLEDS", "DS STATUS", "DSM CLOSEDS"}));
-  EXPECT_TRUE(session.IsSourceEnabledFlag());
+  session.HookMessage(&msg);
+  EXPECT_EQ(session.PageCount(), 1u);
+  EXPECT_EQ(closed, "Default Source");
+  EXPECT_FALSE(session.IsSourceOpen());
+
+  // The next scan opens the source chosen meanwhile.
+  std::string opened;
+  fake.Answer(DG_CONTROL, DAT_IDENTITY, MSG_OPENDS, RecordSource(opened));
+  fake.Take();
+  session.StartScan();
+  EXPECT_EQ(fake.Take(), (Calls{"DSM OPENDS", "DS CAP SET 1 INT16 0000ffff", "DS ENABLEDS show"}));
+  EXPECT_EQ(opened, "Other Source");
+  EXPECT_STREQ(session.SourceIdentity().ProductName, "Other Source");
 }
 
 // One run of the transfer loop, scripted per call.
@@ -321,6 +407,49 @@ TEST_F(ScanSessionTest, FailedEndOfTransferEndsTheLoop) {
   EXPECT_EQ(fake.Take(), (Calls{"DS PROCESSEVENT", "DS IMAGEINFO", "DS NATIVEXFER", "DS STATUS", "DS ENDXFER",
                                 "DS STATUS"}));
   EXPECT_EQ(session.PageCount(), 1u);
+}
+
+// A native transfer answered with this code and this handle.
+FakeManager::Reply HandsOver(HGLOBAL handle, TW_UINT16 code) {
+  return [handle, code](TW_MEMREF data) {
+    *static_cast<TW_HANDLE*>(data) = handle;
+    return code;
+  };
+}
+bool IsLiveHandle(HGLOBAL handle) { return GlobalFlags(handle) != GMEM_INVALID_HANDLE; }
+
+// Every handle a source hands over is freed, whatever came with it, and a
+// delivered handle always uses up a page number.
+TEST_F(ScanSessionTest, DeliveredHandlesAreFreedAndCounted) {
+  CScanSession session(fake);
+  StartScan(session);
+  MSG msg = AnyMessage();
+
+  // A faulty source: a block together with a failure.
+  const HGLOBAL withFailure = GlobalAlloc(GHND, 64);
+  ASSERT_TRUE(IsLiveHandle(withFailure));
+  fake.Answer(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, HandsOver(withFailure, TWRC_FAILURE));
+  fake.Answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, SourceEvent(MSG_XFERREADY));
+  session.HookMessage(&msg);
+  EXPECT_FALSE(IsLiveHandle(withFailure));
+  EXPECT_EQ(session.PageCount(), 0u);
+
+  // A handle whose bitmap cannot be reached (a discarded block): its number
+  // is used, and no file of an earlier document stays under it.
+  std::FILE* stale = std::fopen((temp.Prefix() + "0.tif").c_str(), "wb");
+  ASSERT_TRUE(stale);
+  std::fclose(stale);
+  const HGLOBAL unreadable = GlobalAlloc(GMEM_MOVEABLE, 0);
+  ASSERT_TRUE(unreadable);
+  fake.Answer(DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, HandsOver(unreadable, TWRC_XFERDONE));
+  fake.Answer(DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, Pending(1));
+  fake.Answer(DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, SourceEvent(MSG_XFERREADY));
+  fake.Take();
+  session.HookMessage(&msg);
+  EXPECT_EQ(fake.Take(), Join({kEvent, Image(), Image()}));
+  EXPECT_EQ(session.PageCount(), 2u);
+  EXPECT_FALSE(temp.Exists("0.tif"));
+  EXPECT_TRUE(temp.Exists("1.tif"));
 }
 
 TEST_F(ScanSessionTest, PagesOfLaterScansContinueTheNumbering) {

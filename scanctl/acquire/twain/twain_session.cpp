@@ -84,6 +84,9 @@ void CTwainSession::ReleaseManager() {
   m_library.Free(m_hManager);
   m_hManager = nullptr;
   m_pfnEntry = nullptr;
+  // Whatever the source would not confirm, nothing of it is left to address.
+  m_sourceOpen = false;
+  m_sourceEnabled = false;
 }
 
 void CTwainSession::CloseManager() {
@@ -97,22 +100,43 @@ bool CTwainSession::IsManagerLoaded() const { return m_hManager != nullptr && m_
 bool CTwainSession::IsManagerOpen() const { return IsManagerLoaded() && m_managerOpen; }
 bool CTwainSession::IsSourceOpen() const { return IsManagerOpen() && m_sourceOpen; }
 
-bool CTwainSession::GetDefaultSource() {
-  m_sourceChosen = CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_sourceIdentity);
+TW_IDENTITY& CTwainSession::ChoiceRecord() {
+  if (!m_sourceOpen) return m_sourceIdentity;
+  // The open source is addressed through m_sourceIdentity until it is closed.
+  m_nextSourcePending = true;
+  return m_nextSourceIdentity;
+}
+
+bool CTwainSession::LookUpDefaultSource(TW_IDENTITY& record) {
+  m_sourceChosen = CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &record);
   return m_sourceChosen;
 }
 
+bool CTwainSession::GetDefaultSource() { return LookUpDefaultSource(ChoiceRecord()); }
+
 bool CTwainSession::UserSelectSource() {
-  m_sourceIdentity = TW_IDENTITY{};
-  if (!m_sourceChosen) GetDefaultSource();
-  if (CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &m_sourceIdentity)) {
+  TW_IDENTITY& record = ChoiceRecord();
+  record = TW_IDENTITY{};
+  if (!m_sourceChosen) LookUpDefaultSource(record);
+  if (CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &record)) {
     m_sourceChosen = true;
   }
   return m_sourceChosen;
 }
 
 bool CTwainSession::OpenSource(const TW_IDENTITY* source) {
-  if (source) m_sourceIdentity = *source;
+  if (m_sourceOpen) {
+    // One source at a time: the open one keeps its identity, a given one
+    // waits for the next opening.
+    if (source) ChoiceRecord() = *source;
+    return IsSourceOpen();
+  }
+  if (source) {
+    m_sourceIdentity = *source;
+  } else if (m_nextSourcePending) {
+    m_sourceIdentity = m_nextSourceIdentity;
+  }
+  m_nextSourcePending = false;
   if (IsManagerOpen()) {
     if (!m_sourceChosen) GetDefaultSource();
     // Sent even without a default source: the manager then names the failure.
@@ -124,8 +148,12 @@ bool CTwainSession::OpenSource(const TW_IDENTITY* source) {
 void CTwainSession::CloseSource() {
   if (!IsSourceOpen()) return;
   DisableSource();
-  CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_sourceIdentity);
-  m_sourceOpen = false;
+  // Asked even when disabling failed; a manager that refuses (as TWAIN does
+  // in state 5) leaves the source open, for a later close to try again.
+  if (CallManager(&m_appIdentity, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_CLOSEDS, &m_sourceIdentity)) {
+    m_sourceOpen = false;
+    m_sourceEnabled = false;
+  }
 }
 
 int CTwainSession::DecideTransfer(const TW_IMAGEINFO&) { return 0; }
@@ -232,6 +260,22 @@ void CTwainSession::HandleSourceMessage(const TW_EVENT& event) {
 }
 
 void CTwainSession::TransferImages() {
+  try {
+    TransferPendingImages();
+  } catch (...) {
+    EndTransfersAfterFault();
+    throw;
+  }
+}
+
+void CTwainSession::EndTransfersAfterFault() {
+  // An image in hand (state 7) must be ended before anything else; MSG_RESET
+  // then gives up what is still pending (state 6 to 5).
+  const bool pending = m_imageInHand ? EndTransfer() : true;
+  if (pending && m_sourceEnabled) ResetTransfers();
+}
+
+void CTwainSession::TransferPendingImages() {
   bool more = true;
   while (more) {
     TW_IMAGEINFO info{};
@@ -265,18 +309,20 @@ bool CTwainSession::GetImageInfo(TW_IMAGEINFO& info) {
 bool CTwainSession::TransferNative(const TW_IMAGEINFO& info) {
   TW_HANDLE dib = nullptr;  // pointer-sized, whatever TWAIN 1.x says
   CallManager(&m_appIdentity, &m_sourceIdentity, DG_IMAGE, DAT_IMAGENATIVEXFER, MSG_GET, &dib);
+  // Ours whatever the code: a source may hand over a block with a failure too.
+  folvane::GlobalBlock delivered(dib);
   if (m_lastResult == TWRC_FAILURE) {
     ResetTransfers();
     return false;
   }
-  {
-    folvane::GlobalBlock delivered(dib);
-    if (m_lastResult == TWRC_XFERDONE) OnImageReceived(delivered.get(), info);
-  }
+  m_imageInHand = true;
+  if (m_lastResult == TWRC_XFERDONE) OnImageReceived(delivered.get(), info);
+  delivered.Reset();
   return EndTransfer();
 }
 
 bool CTwainSession::EndTransfer() {
+  m_imageInHand = false;
   TW_PENDINGXFERS pending{};
   const bool ok =
       CallManager(&m_appIdentity, &m_sourceIdentity, DG_CONTROL, DAT_PENDINGXFERS, MSG_ENDXFER, &pending);

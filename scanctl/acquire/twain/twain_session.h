@@ -8,6 +8,9 @@
 //   4 source open             m_sourceOpen
 //   5 source enabled          m_sourceEnabled
 //   6-7 transfers             only inside TransferImages
+// The source flags change only on what the manager confirmed: a source that
+// refuses to be disabled or closed stays enabled or open, and a later close
+// (another close request, the destructor) tries again.
 #include "twain/manager_library.h"
 
 class CTwainSession {
@@ -45,6 +48,8 @@ class CTwainSession {
   bool IsManagerOpen() const;
   bool IsSourceOpen() const;
 
+  // While a source is open its identity keeps addressing it: a source chosen
+  // meanwhile is kept for the next OpenSource.
   bool GetDefaultSource();
   void CloseSource();
 
@@ -59,6 +64,9 @@ class CTwainSession {
   // The event pump and the native-transfer loop.
   bool ProcessEvent(MSG message);
   void HandleSourceMessage(const TW_EVENT& event);
+  // A fault thrown by DecideTransfer or OnImageReceived leaves the source
+  // back in state 5 (the transfer in hand ended, the pending ones reset)
+  // before it goes on to the caller.
   void TransferImages();
   bool GetImageInfo(TW_IMAGEINFO& info);
   bool TransferNative(const TW_IMAGEINFO& info);
@@ -85,6 +93,18 @@ class CTwainSession {
   bool m_managerOpen = false;
   bool m_sourceOpen = false;
   bool m_sourceEnabled = false;
+  // A source chosen while another was open, for the next OpenSource.
+  TW_IDENTITY m_nextSourceIdentity{};
+  bool m_nextSourcePending = false;
+  // Between a native transfer's answer and its MSG_ENDXFER (state 7).
+  bool m_imageInHand = false;
   // Where the manager comes from (the system's, or a test's).
   const folvane::TwainManagerLibrary& m_library;
+
+ private:
+  // Where a source chosen now goes: the identity of the next source to open.
+  TW_IDENTITY& ChoiceRecord();
+  bool LookUpDefaultSource(TW_IDENTITY& record);
+  void TransferPendingImages();
+  void EndTransfersAfterFault();
 };
