@@ -1,9 +1,7 @@
 #include "tool/lockvale_cli.h"
 
-#include <cstdio>
-#include <memory>
-
 #include "cipher/file_cipher.h"
+#include "cli/read_whole_file.h"
 #include "messages.h"
 #include "text/codepage.h"
 #include "tool/token_command.h"
@@ -75,20 +73,6 @@ CipherCommand ParseCipher(const std::vector<std::string>& args) {
   return cmd;
 }
 
-// nullopt when the file cannot be read to its end (a directory, an I/O error).
-std::optional<std::string> ReadWholeFile(const std::string& path) {
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return std::nullopt;
-  std::string bytes;
-  char block[4096];
-  for (;;) {
-    const std::size_t count = std::fread(block, 1, sizeof block, file.get());
-    bytes.append(block, count);
-    if (count < sizeof block) break;
-  }
-  if (std::ferror(file.get())) return std::nullopt;
-  return bytes;
-}
 
 int RunCipher(const std::vector<std::string>& args, const Platform& platform, std::ostream& err) {
   const CipherCommand cmd = ParseCipher(args);
@@ -104,7 +88,7 @@ int RunCipher(const std::vector<std::string>& args, const Platform& platform, st
     }
   } else if (cmd.keyFile) {
     auto path = platform.toFilePath(*cmd.keyFile);
-    auto bytes = path ? ReadWholeFile(*path) : std::nullopt;
+    auto bytes = path ? bidder::cli::ReadWholeFile(*path) : std::nullopt;
     if (!bytes) {
       err << "lockvale: cannot read the key file " << *cmd.keyFile << "\n";
       return kExitFailure;

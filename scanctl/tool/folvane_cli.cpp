@@ -1,5 +1,6 @@
 #include "tool/folvane_cli.h"
 
+#include <exception>
 #include <new>
 
 #include "tool/folvane_commands.h"
@@ -49,6 +50,9 @@ int Run(const std::vector<std::string>& args, const Platform& platform, std::ost
     return kExitUsage;
   } catch (const std::bad_alloc&) {
     err << "folvane: out of memory\n";
+    return kExitFailure;
+  } catch (const std::exception& e) {  // e.g. a stream that fails to read
+    err << "folvane: " << e.what() << "\n";
     return kExitFailure;
   }
 }

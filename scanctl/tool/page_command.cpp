@@ -1,25 +1,13 @@
 // folvane page IN.bmp OUT.tif
-#include <fstream>
-#include <iterator>
+#include <span>
 
 #include "acquire/dib.h"
+#include "cli/read_whole_file.h"
 #include "acquire/dib_page_writer.h"
 #include "tool/bmp_file.h"
 #include "tool/folvane_commands.h"
 
 namespace folvane::cli {
-namespace {
-
-std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad()) return std::nullopt;
-  return bytes;
-}
-
-}  // namespace
-
 int RunPageCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream&,
                    std::ostream& err) {
   std::vector<std::string> positional;
@@ -37,12 +25,13 @@ int RunPageCommand(const std::vector<std::string>& args, const Platform& platfor
   const auto out = FilePathOrReport(platform, positional[1], err);
   if (!in || !out) return kExitFailure;
 
-  const auto file = ReadWholeFile(*in);
+  const auto file = bidder::cli::ReadWholeFile(*in);
   if (!file) {
     err << "folvane: " << positional[0] << ": cannot read it\n";
     return kExitFailure;
   }
-  const auto dib = PackedDibFromBmpFile(*file);
+  const auto dib = PackedDibFromBmpFile(
+      std::span(reinterpret_cast<const std::uint8_t*>(file->data()), file->size()));
   if (!dib || !DibView::Parse(*dib)) {
     err << "folvane: " << positional[0]
         << ": not a bitmap a page can be made of (uncompressed, 1, 4, 8 or 24 bits per pixel)\n";
