@@ -9,6 +9,7 @@
 #include "output/page_image.h"
 #include "output/png_export.h"
 #include "support/temp_dir.h"
+#include "fixture_cases.h"
 #include "tiff_fixture.h"
 
 namespace folvane {
@@ -56,17 +57,7 @@ std::vector<Rgb> Pixels(const test::ExpectedImage& image) {
   return pixels;
 }
 
-test::TiffSpec Spec(std::uint32_t width, std::uint32_t height, std::uint16_t photometric, std::uint16_t bits,
-                    std::uint16_t samples, std::uint16_t compression) {
-  test::TiffSpec s;
-  s.width = width;
-  s.height = height;
-  s.photometric = photometric;
-  s.bitsPerSample = bits;
-  s.samplesPerPixel = samples;
-  s.compression = compression;
-  return s;
-}
+using test::Spec;
 
 test::TiffSpec BottomUp(test::TiffSpec s, std::uint32_t rowsPerStrip = 0) {
   s.orientation = ORIENTATION_BOTLEFT;
