@@ -4,7 +4,6 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <cstring>
 #include <memory>
 #include <new>
 
@@ -203,68 +202,6 @@ class FlateSink {
   bool ok_ = false;
 };
 
-// Buffers that are written in full before they are read: no zero fill.
-std::unique_ptr<std::uint8_t[]> Uninitialised(std::size_t size) {
-  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
-}
-
-// One row of tiles, rows `rows` long from `top`, into `band` as whole rows.
-bool ReadTileRow(TIFF* tif, std::uint32_t width, std::uint32_t top, std::uint32_t rows, std::size_t lineBytes,
-                 std::uint8_t* band) {
-  std::uint32_t tileWidth = 0;
-  TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
-  const auto bitsPerPixel = std::uint64_t{Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1)} *
-                            Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  const tmsize_t tileBytes = TIFFTileSize(tif), tileRowBytes = TIFFTileRowSize(tif);
-  // Tiles start on whole bytes of a row (TIFF tiles are 16 pixels wide or a multiple).
-  if (tileWidth == 0 || tileWidth * bitsPerPixel % 8 != 0 || tileRowBytes <= 0 ||
-      tileBytes < tileRowBytes * static_cast<tmsize_t>(rows))
-    return false;
-  const auto tile = Uninitialised(static_cast<std::size_t>(tileBytes));
-  for (std::uint32_t x = 0; x < width; x += tileWidth) {
-    if (TIFFReadTile(tif, tile.get(), x, top, 0, 0) < 0) return false;
-    const auto at = static_cast<std::size_t>(x * bitsPerPixel / 8);
-    const std::size_t bytes = std::min(static_cast<std::size_t>(tileRowBytes), lineBytes - at);
-    for (std::uint32_t r = 0; r < rows; ++r)
-      std::memcpy(band + r * lineBytes + at, tile.get() + r * static_cast<std::size_t>(tileRowBytes), bytes);
-  }
-  return true;
-}
-
-// Hands every row of the file's own samples (`lineBytes` each) to `onRow`,
-// top row of the page first. Strips stored top row first are read a scanline
-// at a time, so a page in one large strip needs no more than a row; tiled
-// files and files stored bottom row first are decoded a strip or a row of
-// tiles at a time, within the unit limit.
-template <typename OnRow>
-bool ReadRowsInPageOrder(const PageTiff& page, std::size_t lineBytes, OnRow&& onRow) {
-  TIFF* tif = page.Tiff();
-  const std::uint32_t height = page.Height();
-  if (!page.Tiled() && !page.BottomUp()) {
-    std::vector<std::uint8_t> line(lineBytes);
-    for (std::uint32_t y = 0; y < height; ++y)
-      if (TIFFReadScanline(tif, line.data(), y, 0) < 0 || !onRow(line.data())) return false;
-    return true;
-  }
-  if (!page.UnitsFit()) return false;
-  const std::uint32_t unitRows = page.UnitRows();
-  const auto band = Uninitialised(std::size_t{unitRows} * lineBytes);
-  const std::uint32_t units = height / unitRows + (height % unitRows != 0);
-  for (std::uint32_t k = 0; k < units; ++k) {
-    const std::uint32_t unit = page.BottomUp() ? units - 1 - k : k;
-    const std::uint32_t top = unit * unitRows;
-    const std::uint32_t rows = std::min(unitRows, height - top);
-    const auto bytes = static_cast<tmsize_t>(rows * lineBytes);
-    const bool read = page.Tiled() ? ReadTileRow(tif, page.Width(), top, rows, lineBytes, band.get())
-                                   : TIFFReadEncodedStrip(tif, unit, band.get(), bytes) == bytes;
-    if (!read) return false;
-    for (std::uint32_t r = 0; r < rows; ++r) {
-      if (!onRow(band.get() + std::size_t{page.BottomUp() ? rows - 1 - r : r} * lineBytes)) return false;
-    }
-  }
-  return true;
-}
-
 bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
   const tmsize_t lineSize = TIFFScanlineSize(page.Tiff());
   const std::uint64_t bitsPerPixel = std::uint64_t{layout.samplesPerPixel} * layout.bitsPerSample;
@@ -275,7 +212,9 @@ bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
   image.data.clear();
   FlateSink sink(image.data);
   const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
-  const bool read = ReadRowsInPageOrder(page, static_cast<std::size_t>(lineSize), [&](const std::uint8_t* line) {
+  PageRowReader rows(page, static_cast<std::size_t>(lineSize));
+  bool read = true;
+  while (const std::uint8_t* line = rows.Next()) {
     if (layout.samplesPerPixel == layout.colors) {
       std::copy_n(line, row.size(), row.begin());
     } else {  // 8-bit samples: keep the colour samples of each pixel
@@ -286,9 +225,12 @@ bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
     // Written as min-is-black, the one grey PDF knows without a Decode array.
     if (invert)
       for (auto& b : row) b = static_cast<std::uint8_t>(~b);
-    return sink.Add(row.data(), row.size());
-  });
-  if (!read || !sink.Finish()) return false;
+    if (!sink.Add(row.data(), row.size())) {
+      read = false;
+      break;
+    }
+  }
+  if (!read || rows.Failed() || !sink.Finish()) return false;
   image.encoding = PdfImageEncoding::kFlate;
   image.tiffPredictor = false;
   image.blackIs1 = false;

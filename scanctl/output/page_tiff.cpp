@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <cstring>
 
 namespace folvane {
 namespace {
@@ -152,6 +153,95 @@ std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample) {
     rgb[i * 3 + 2] = static_cast<std::uint8_t>(blue[i] >> shift);
   }
   return rgb;
+}
+
+namespace {
+
+// One row of tiles, `rows` rows from `top`, into `band` as whole rows.
+bool ReadTileRow(TIFF* tif, std::uint32_t width, std::uint32_t top, std::uint32_t rows, std::size_t lineBytes,
+                 std::uint8_t* band) {
+  std::uint32_t tileWidth = 0;
+  TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+  const auto bitsPerPixel = std::uint64_t{Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1)} *
+                            Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
+  const tmsize_t tileBytes = TIFFTileSize(tif), tileRowBytes = TIFFTileRowSize(tif);
+  // Tiles start on whole bytes of a row (TIFF tiles are 16 pixels wide or a multiple).
+  if (tileWidth == 0 || tileWidth * bitsPerPixel % 8 != 0 || tileRowBytes <= 0 ||
+      tileBytes < tileRowBytes * static_cast<tmsize_t>(rows))
+    return false;
+  const std::unique_ptr<std::uint8_t[]> tile(new std::uint8_t[static_cast<std::size_t>(tileBytes)]());
+  for (std::uint32_t x = 0; x < width; x += tileWidth) {
+    if (TIFFReadTile(tif, tile.get(), x, top, 0, 0) < 0) return false;
+    const auto at = static_cast<std::size_t>(x * bitsPerPixel / 8);
+    if (at >= lineBytes) return false;
+    const std::size_t bytes = std::min(static_cast<std::size_t>(tileRowBytes), lineBytes - at);
+    for (std::uint32_t r = 0; r < rows; ++r)
+      std::memcpy(band + r * lineBytes + at, tile.get() + r * static_cast<std::size_t>(tileRowBytes), bytes);
+  }
+  return true;
+}
+
+}  // namespace
+
+PageRowReader::PageRowReader(const PageTiff& page, std::size_t lineBytes) : page_(page), lineBytes_(lineBytes) {
+  const auto scanline = TIFFScanlineSize64(page.Tiff());
+  if (lineBytes == 0 || scanline <= 0 || lineBytes < static_cast<std::uint64_t>(scanline)) {
+    failed_ = true;
+    return;
+  }
+  // Zero-filled: some decoders (CCITT) leave the padding bits after a row's
+  // last pixel as they found them, and the output must not depend on what
+  // the memory held before.
+  if (!page.Tiled() && !page.BottomUp()) {
+    buffer_.reset(new std::uint8_t[lineBytes]());
+    return;
+  }
+  if (!page.UnitsFit() || std::uint64_t{page.UnitRows()} * lineBytes > kMaxUnitBytes) {
+    failed_ = true;
+    return;
+  }
+  buffer_.reset(new std::uint8_t[std::size_t{page.UnitRows()} * lineBytes]());
+}
+
+bool PageRowReader::LoadNextUnit() {
+  TIFF* tif = page_.Tiff();
+  const std::uint32_t height = page_.Height(), unitRows = page_.UnitRows();
+  const std::uint32_t units = height / unitRows + (height % unitRows != 0);
+  if (unitsLoaded_ >= units) return false;
+  const std::uint32_t unit = page_.BottomUp() ? units - 1 - unitsLoaded_ : unitsLoaded_;
+  const std::uint32_t top = unit * unitRows;
+  const std::uint32_t rows = std::min(unitRows, height - top);
+  const auto bytes = static_cast<tmsize_t>(rows * lineBytes_);
+  const bool read = page_.Tiled() ? ReadTileRow(tif, page_.Width(), top, rows, lineBytes_, buffer_.get())
+                                  : TIFFReadEncodedStrip(tif, unit, buffer_.get(), bytes) == bytes;
+  if (!read) return false;
+  ++unitsLoaded_;
+  unitRows_ = rows;
+  unitRowsLeft_ = rows;
+  return true;
+}
+
+const std::uint8_t* PageRowReader::Next() {
+  if (failed_ || nextRow_ >= page_.Height()) return nullptr;
+  if (!page_.Tiled() && !page_.BottomUp()) {
+    if (TIFFReadScanline(page_.Tiff(), buffer_.get(), nextRow_, 0) < 0) {
+      failed_ = true;
+      return nullptr;
+    }
+    ++nextRow_;
+    return buffer_.get();
+  }
+  if (unitRowsLeft_ == 0 && !LoadNextUnit()) {
+    failed_ = true;
+    return nullptr;
+  }
+  // Rows of a unit in page order: a unit stored bottom row first is handed
+  // out from its last row.
+  const std::uint32_t r = unitRows_ - unitRowsLeft_;
+  const std::uint32_t stored = page_.BottomUp() ? unitRows_ - 1 - r : r;
+  --unitRowsLeft_;
+  ++nextRow_;
+  return buffer_.get() + std::size_t{stored} * lineBytes_;
 }
 
 }  // namespace folvane

@@ -58,6 +58,31 @@ class PageTiff {
   bool bottomUp_ = false, unitsFit_ = false;
 };
 
+// The rows of a page file's own samples (`lineBytes` each, at least the
+// file's scanline size), top row of the page first, for both outputs. Strips
+// stored top row first are read a scanline at a time, so a page in one large
+// strip needs no more than a row; tiled files and files stored bottom row
+// first are decoded a strip or a row of tiles at a time, within kMaxUnitBytes
+// (a file whose units break it has no rows).
+class PageRowReader {
+ public:
+  PageRowReader(const PageTiff& page, std::size_t lineBytes);
+  // The next row, valid until the next call; nullptr after the last row or
+  // when the file cannot be read (then Failed() is true).
+  const std::uint8_t* Next();
+  bool Failed() const { return failed_; }
+
+ private:
+  bool LoadNextUnit();
+
+  const PageTiff& page_;
+  std::size_t lineBytes_;
+  std::unique_ptr<std::uint8_t[]> buffer_;  // a line, or one unit of rows
+  std::uint32_t nextRow_ = 0;               // rows handed out so far
+  std::uint32_t unitsLoaded_ = 0, unitRowsLeft_ = 0, unitRows_ = 0;
+  bool failed_ = false;
+};
+
 // The colour map as 8-bit RGB triples, 2^bitsPerSample of them; empty when
 // the file has none. Most writers store 16-bit values (v * 257); some store
 // 8-bit values in the 16-bit entries, so a map without an entry above 255 is

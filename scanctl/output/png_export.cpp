@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "acquire/file_ops.h"
 
 #include "acquire/page_store.h"
 #include "output/png_messages.h"
@@ -38,8 +37,8 @@ PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& 
     return PngPageOutcome::kOutputFailed;
   } catch (const std::bad_alloc&) {
     // A page too large for the memory left is skipped like a damaged one
-    // (the page file stays intact; nothing is written under its name).
-    RemoveFileIfPresent(pngPath);
+    // (the page file stays intact). WritePng leaves no partial picture, and a
+    // file the user had under that name before is not touched.
     return PngPageOutcome::kPageUnreadable;
   }
 }

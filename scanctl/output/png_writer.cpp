@@ -70,8 +70,7 @@ PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
   std::setvbuf(file.get(), buffer.get(), _IOFBF, kFileBufferSize);
 
   png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError, OnPngWarning);
-  if (!png) return PngWriteStatus::kOutputFailed;
-  png_infop info = png_create_info_struct(png);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
   PngWriteStatus status = PngWriteStatus::kOutputFailed;
   if (info) {
     try {
@@ -80,7 +79,7 @@ PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
       status = PngWriteStatus::kSourceFailed;
     }
   }
-  png_destroy_write_struct(&png, &info);
+  if (png) png_destroy_write_struct(&png, &info);
   // Buffered bytes reach the disk here; a full disk shows now.
   if (std::fclose(file.release()) != 0 && status == PngWriteStatus::kWritten) status = PngWriteStatus::kOutputFailed;
   // Never a partial picture under the page's name.

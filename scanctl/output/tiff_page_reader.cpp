@@ -20,33 +20,36 @@ int Channels(RowColour c) {
   }
 }
 
-// Decodes with TIFFReadScanline into the caller's row: the page files' own
-// layouts (one sample per pixel, or contiguous 8-bit RGB), MinIsWhite
-// turned into grey by inverting the bits.
-class ScanlineReader final : public TiffPageReader {
+// The page files' own layouts (one sample per pixel, or contiguous 8-bit
+// RGB) in strips or tiles, either way up, read as the file's own samples in
+// page order (as the PDF output reads them); MinIsWhite turned into grey by
+// inverting the bits.
+class SampleRowReader final : public TiffPageReader {
  public:
-  ScanlineReader(std::unique_ptr<PageTiff> page, RowFormat format, bool invert)
-      : page_(std::move(page)), invert_(invert) {
+  SampleRowReader(std::unique_ptr<PageTiff> page, RowFormat format, bool invert)
+      : page_(std::move(page)), rows_(*page_, format.RowBytes()), invert_(invert) {
     format_ = std::move(format);
   }
   bool ReadRow(std::uint8_t* row) override {
-    if (next_ >= format_.height) return false;
-    if (TIFFReadScanline(page_->Tiff(), row, next_, 0) < 0) return false;
-    ++next_;
+    const std::uint8_t* line = rows_.Next();
+    if (!line) return false;
+    const std::size_t n = format_.RowBytes();
     if (invert_) {
-      for (std::size_t i = 0, n = format_.RowBytes(); i < n; ++i) row[i] = static_cast<std::uint8_t>(~row[i]);
+      for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<std::uint8_t>(~line[i]);
+    } else {
+      std::copy_n(line, n, row);
     }
     return true;
   }
 
  private:
   std::unique_ptr<PageTiff> page_;
+  PageRowReader rows_;
   bool invert_;
-  std::uint32_t next_ = 0;
 };
 
-// Everything else libtiff can decode (tiles, separate planes, YCbCr, CMYK,
-// 16-bit samples, pages stored bottom row first): libtiff's RGBA conversion,
+// Everything else libtiff can decode (separate planes, YCbCr, CMYK, 16-bit
+// samples, alpha), in strips or tiles, either way up: libtiff's RGBA conversion,
 // a band of whole strips or tiles at a time, so each strip is decoded once.
 class RgbaBandReader final : public TiffPageReader {
  public:
@@ -160,8 +163,8 @@ std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
   format.width = page->Width();
   format.height = page->Height();
   format.bitDepth = bits;
-  // The page files' own layouts, read a row at a time in the order shown.
-  bool own = hasPhotometric && !page->Tiled() && !page->BottomUp();
+  // The page files' own layouts, read as their samples in the order shown.
+  bool own = hasPhotometric;
   bool invert = false;
   if (own && samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8)) {
     if (photometric == PHOTOMETRIC_MINISBLACK) {
@@ -183,7 +186,7 @@ std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
     own = false;
   }
   if (own && static_cast<std::uint64_t>(TIFFScanlineSize64(t)) == format.RowBytes()) {
-    return std::make_unique<ScanlineReader>(std::move(page), std::move(format), invert);
+    return std::make_unique<SampleRowReader>(std::move(page), std::move(format), invert);
   }
   return RgbaBandReader::Open(std::move(page));
 }

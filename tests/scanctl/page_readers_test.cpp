@@ -74,7 +74,8 @@ test::TiffSpec Tiled(test::TiffSpec s, std::uint16_t orientation = ORIENTATION_T
 TEST(PageReaders, BothOutputsShowThePageTheRightWayUp) {
   constexpr std::uint16_t kGrey = PHOTOMETRIC_MINISBLACK, kWhite = PHOTOMETRIC_MINISWHITE,
                           kPalette = PHOTOMETRIC_PALETTE, kRgb = PHOTOMETRIC_RGB;
-  constexpr std::uint16_t kZip = COMPRESSION_ADOBE_DEFLATE, kG4 = COMPRESSION_CCITTFAX4, kLzw = COMPRESSION_LZW;
+  constexpr std::uint16_t kZip = COMPRESSION_ADOBE_DEFLATE, kG4 = COMPRESSION_CCITTFAX4, kLzw = COMPRESSION_LZW,
+                          kNone = COMPRESSION_NONE;
   test::TiffSpec eightBitMap = Spec(61, 13, kPalette, 8, 1, kZip);
   eightBitMap.paletteEightBit = true;
   test::TiffSpec eightBitMapBottomUp = BottomUp(Spec(29, 40, kPalette, 4, 1, kLzw), 6);
@@ -90,6 +91,10 @@ TEST(PageReaders, BothOutputsShowThePageTheRightWayUp) {
       {"tiled grey, partial tiles", Tiled(Spec(37, 41, kGrey, 8, 1, kZip))},
       {"tiled bilevel", Tiled(Spec(70, 33, kWhite, 1, 1, kZip))},
       {"tiled rgb, bottom-up", Tiled(Spec(40, 35, kRgb, 8, 3, kLzw), ORIENTATION_BOTLEFT)},
+      // Uncompressed tiles, which libtiff's RGBA conversion refuses when the
+      // file is read rather than mapped.
+      {"tiled grey, uncompressed", Tiled(Spec(37, 41, kGrey, 8, 1, kNone))},
+      {"tiled palette, uncompressed, bottom-up", Tiled(Spec(33, 20, kPalette, 8, 1, kNone), ORIENTATION_BOTLEFT)},
       {"colour map of 8-bit values", eightBitMap},
       {"colour map of 8-bit values, bottom-up", eightBitMapBottomUp},
   };
