@@ -12,14 +12,11 @@ thread_local CScanSession* g_pHookSession = nullptr;
 namespace {
 
 // One thread's hook, the controls using it and the sessions published on it
-// (newest last), and where that thread keeps its view of them (known once the
-// thread itself has come by).
+// (newest last).
 struct ThreadHook {
   HHOOK hook = nullptr;
   int users = 0;
   std::vector<CScanSession*> sessions;
-  HHOOK* hookView = nullptr;
-  CScanSession** sessionView = nullptr;
 
   CScanSession* Served() const { return sessions.empty() ? nullptr : sessions.back(); }
   bool Unused() const { return users == 0 && sessions.empty(); }
@@ -44,16 +41,14 @@ ThreadHooks& Threads() {
   return threads;
 }
 
-// Brings the thread's view up to date and forgets a thread with nothing left.
+// Brings the calling thread's view up to date when the entry is its own (a
+// thread's view is written by that thread only) and forgets a thread with
+// nothing left.
 void Refresh(ThreadHooks::iterator entry) {
   ThreadHook& thread = entry->second;
   if (entry->first == GetCurrentThreadId()) {
-    thread.hookView = &g_hMessageHook;
-    thread.sessionView = &g_pHookSession;
-  }
-  if (thread.hookView) {
-    *thread.hookView = thread.hook;
-    *thread.sessionView = thread.Served();
+    g_hMessageHook = thread.hook;
+    g_pHookSession = thread.Served();
   }
   if (thread.Unused()) Threads().erase(entry);
 }
@@ -76,7 +71,11 @@ HookTarget CurrentThreadTarget() {
   Locked lock;
   auto& threads = Threads();
   const auto entry = threads.find(GetCurrentThreadId());
-  if (entry == threads.end()) return {};
+  if (entry == threads.end()) {
+    g_hMessageHook = nullptr;
+    g_pHookSession = nullptr;
+    return {};
+  }
   const HookTarget target{entry->second.hook, entry->second.Served()};
   Refresh(entry);
   return target;

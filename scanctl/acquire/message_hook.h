@@ -21,11 +21,13 @@
 class CScanSession;
 
 // The calling thread's hook and the session that hook serves (null when the
-// thread has none). Each thread sees its own values, kept current (under the
-// lock) by every attach, detach, publish and withdrawal that concerns the
-// thread, whichever thread makes it, from the moment the thread itself has
-// attached, published or run its hook. A thread must not end while it still
-// has controls attached or a session published.
+// thread has none), as of the thread's own last attach, detach, publish,
+// withdrawal or hook call: each thread writes only its own values, so a change
+// made from another thread shows here from this thread's next such call (the
+// hook itself always looks the session up afresh). Sessions are published,
+// served and destroyed on the thread that owns them, as COM's apartments have
+// it: a session is never withdrawn from another thread while its own thread
+// is inside the hook.
 extern thread_local HHOOK g_hMessageHook;
 extern thread_local CScanSession* g_pHookSession;
 
