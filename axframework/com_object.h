@@ -11,7 +11,9 @@
 // entry's object identity). ComObject<T> supplies IUnknown: a plain object
 // counts its own references; an aggregated one delegates to the outer object
 // and offers a separate non-delegating IUnknown. Every live object holds one
-// module lock. T may define `HRESULT FinalConstruct()`, run after construction.
+// module lock. T may define `HRESULT FinalConstruct()`, run after construction,
+// and `void FinalRelease()`, run when the last reference goes, while the whole
+// object (T's own part too) is still alive.
 #include <windows.h>
 #include <ole2.h>
 #include <unknwn.h>
@@ -93,6 +95,15 @@ class ComObject final : public T {
     }
   }
 
+  void RunFinalRelease() noexcept {
+    if constexpr (requires(T& t) { t.FinalRelease(); }) {
+      try {
+        this->FinalRelease();
+      } catch (...) {  // nothing leaves Release
+      }
+    }
+  }
+
   // The object's own identity: never delegates.
   class Inner final : public IUnknown {
    public:
@@ -110,7 +121,11 @@ class ComObject final : public T {
     STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
     STDMETHODIMP_(ULONG) Release() override {
       ULONG left = --refs_;
-      if (left == 0) delete owner_;
+      if (left == 0) {
+        refs_ = 1;  // what FinalRelease does with references cannot delete the object twice
+        owner_->RunFinalRelease();
+        delete owner_;
+      }
       return left;
     }
 

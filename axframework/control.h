@@ -31,7 +31,10 @@ class Control : public ViewObjectImpl<Derived>,
  public:
   explicit Control(SIZEL defaultExtent) : state_(defaultExtent) {}
   // A container that released the control without closing it leaves no
-  // window behind that would paint through a destroyed object.
+  // window behind: it goes while the control class is still whole, so no
+  // message can reach a half-destroyed object. A control class with a
+  // FinalRelease of its own calls this one.
+  void FinalRelease() { DestroyControlWindow(state_.window); }
   ~Control() { DestroyControlWindow(state_.window); }
 
   ControlState& ControlData() { return state_; }

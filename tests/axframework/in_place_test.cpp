@@ -22,8 +22,10 @@ class SiteProbe : public ax::Control<SiteProbe> {
   static ax::TypeLibraryId TypeLibrary() { return {&GUID_NULL, 1, 0}; }
   static const IID* EventInterface() { return nullptr; }
   static std::span<const CLSID> PropertyPages() { return {}; }
+  ~SiteProbe() { windowOutlivedTheControl = ControlData().window != nullptr; }
   void OnDraw(HDC, const RECT& bounds) { lastDraw = bounds; }
   static inline RECT lastDraw{};
+  static inline bool windowOutlivedTheControl = false;
 };
 
 const ax::InterfaceEntry SiteProbe::kInterfaces[3] = {
@@ -239,6 +241,7 @@ TEST(InPlace, AWindowedContainerGetsAChildWindowThatShowsThePicture) {
     secondInPlace.Reset();
     second.Reset();
     EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(SiteProbe::windowOutlivedTheControl) << "gone before the control class was destroyed";
     object->SetClientSite(nullptr);
   }
   EXPECT_EQ(site.refs, 1u);
