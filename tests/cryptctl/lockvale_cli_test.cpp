@@ -1,8 +1,6 @@
-#include "tool/lockvale_cli.h"
+#include "run_lockvale.h"
 
 #include <gtest/gtest.h>
-
-#include <sstream>
 
 #include "cipher/file_cipher.h"
 #include "messages.h"
@@ -14,20 +12,6 @@ namespace {
 using bidder::test::ReadFile;
 using bidder::test::TempDir;
 using bidder::test::WriteFile;
-
-struct Outcome {
-  int exitCode;
-  std::string out, err;
-};
-
-Outcome RunTool(const std::vector<std::string>& args) {
-  Platform platform;
-  platform.toFilePath = [](const std::string& p) -> std::optional<std::string> { return p; };
-  platform.toConsoleText = [](const std::string& gbk) { return "[" + gbk + "]"; };
-  std::ostringstream out, err;
-  const int code = Run(args, platform, out, err);
-  return {code, out.str(), err.str()};
-}
 
 TEST(LockvaleCli, UsageErrors) {
   const std::vector<std::vector<std::string>> cases = {

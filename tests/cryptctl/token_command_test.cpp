@@ -2,32 +2,16 @@
 // the token routines then read.
 #include <gtest/gtest.h>
 
-#include <sstream>
-
 #include "messages.h"
 #include "support/virtual_token.h"
 #include "token/token_access.h"
-#include "tool/lockvale_cli.h"
+#include "run_lockvale.h"
 
 namespace lockvale::cli {
 namespace {
 
 using bidder::test::ReadFile;
 using bidder::test::VirtualToken;
-
-struct Outcome {
-  int exitCode;
-  std::string out, err;
-};
-
-Outcome RunTool(const std::vector<std::string>& args) {
-  Platform platform;
-  platform.toFilePath = [](const std::string& p) -> std::optional<std::string> { return p; };
-  platform.toConsoleText = [](const std::string& gbk) { return "[" + gbk + "]"; };
-  std::ostringstream out, err;
-  const int code = Run(args, platform, out, err);
-  return {code, out.str(), err.str()};
-}
 
 TEST(TokenCommand, InitWritesATokenTheRoutinesRead) {
   VirtualToken token;

@@ -7,22 +7,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 
-run_tool() {  # run_tool TOOL ARGS... (relative paths, from the work directory)
-  local tool=$1; shift
-  case $tool in
-    *.exe) "$root/scripts/wine-run.sh" "$tool" "$@" ;;
-    *) "$tool" "$@" ;;
-  esac
-}
-
-# Inside the Wine prefix's C: drive, so that relative names mean the same file
-# to Linux and Windows programs.
-. "$root/scripts/paths.sh"
-base=$BIDDER_WINEPREFIX/drive_c
-[ -d "$base" ] || base=${TMPDIR:-/tmp}
-work=$(mktemp -d "$base/lockvale-parity.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+. "$root/tests/support/tool_work.sh"
+enter_work_dir lockvale-parity
 
 openssl_rc4() {  # openssl_rc4 KEYHEX IN OUT
   openssl enc -rc4 -K "$1" -nosalt -provider legacy -provider default -in "$2" -out "$3"

@@ -9,22 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 tool=$1 fixtures=$2 native=${3:-}
 
-run_tool() {  # run_tool TOOL ARGS... (relative paths, from the work directory)
-  local t=$1; shift
-  case $t in
-    *.exe) "$root/scripts/wine-run.sh" "$t" "$@" ;;
-    *) "$t" "$@" ;;
-  esac
-}
-
-# Inside the Wine prefix's C: drive, so that relative names mean the same file
-# to Linux and Windows programs.
-. "$root/scripts/paths.sh"
-base=$BIDDER_WINEPREFIX/drive_c
-[ -d "$base" ] || base=${TMPDIR:-/tmp}
-work=$(mktemp -d "$base/folvane-pdf.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+. "$root/tests/support/tool_work.sh"
+enter_work_dir folvane-pdf
 mkdir pages
 "$fixtures" pages
 fail=0
