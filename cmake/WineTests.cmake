@@ -4,7 +4,15 @@
 if(WIN32 AND CMAKE_CROSSCOMPILING)
   set(BIDDER_WINE_RUN ${CMAKE_SOURCE_DIR}/scripts/wine-run.sh)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${BIDDER_WINE_RUN})
-  if(BIDDER_TESTS AND CMAKE_SIZEOF_VOID_P EQUAL 8)
+  # x64 programs always run under Wine; x86 ones where wine32 is installed
+  # beside wine64 (a WoW64 Wine, see scripts/install-deps.sh).
+  if(CMAKE_SIZEOF_VOID_P EQUAL 8 OR EXISTS /usr/lib/wine/wine)
+    set(wine_runs_this_architecture ON)
+  else()
+    set(wine_runs_this_architecture OFF)
+    message(STATUS "No 32-bit Wine here: the x86 build is not tested")
+  endif()
+  if(BIDDER_TESTS AND wine_runs_this_architecture)
     set(BIDDER_RUN_WINE_TESTS ON)
     add_test(NAME wine.start COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh start)
     add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh stop)
@@ -24,4 +32,26 @@ function(bidder_add_gtest target)
     add_test(NAME ${target} COMMAND ${target})
     set_tests_properties(${target} PROPERTIES FIXTURES_REQUIRED wine)
   endif()
+endfunction()
+
+# bidder_add_pe_interface_check(target EXPORT_NAME name EXPORTS sym... [ALSO_IMPORTS dll...]):
+# a test that reads the built DLL's export table (its module name and exactly
+# these undecorated names) and its imports (system DLLs only, and those named).
+# Needs no Wine: it runs for every Windows build with tests.
+function(bidder_add_pe_interface_check target)
+  if(NOT (WIN32 AND BIDDER_TESTS))
+    return()
+  endif()
+  cmake_parse_arguments(PARSE_ARGV 1 check "" "EXPORT_NAME" "EXPORTS;ALSO_IMPORTS")
+  set(objdump ${CMAKE_OBJDUMP})
+  if(NOT objdump)
+    set(objdump ${MINGW_TRIPLET}-objdump)
+  endif()
+  set(also)
+  if(check_ALSO_IMPORTS)
+    set(also --also-imports ${check_ALSO_IMPORTS})
+  endif()
+  add_test(NAME ${target}.pe_interface
+    COMMAND ${PROJECT_SOURCE_DIR}/tests/support/pe_interface_check.sh ${objdump} $<TARGET_FILE:${target}>
+            ${check_EXPORT_NAME} ${check_EXPORTS} ${also})
 endfunction()

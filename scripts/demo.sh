@@ -20,7 +20,7 @@ for preset in native win64 win32; do
 done
 
 cleanup() {
-  [ -n "${control_dll:-}" ] && "$root/scripts/wine-run.sh" regsvr32 /s /u "$control_dll" || true
+  for dll in ${control_dlls:-}; do "$root/scripts/wine-run.sh" regsvr32 /s /u "$dll" || true; done
   "$root/scripts/wine-prefix.sh" stop
   rm -rf "${work:-}"
 }
@@ -65,21 +65,36 @@ out.Write(r);
 out.Close();
 WScript.Quit(r === "" ? 0 : 1);
 JS
+# Most bidders' browsers are 32-bit: the x86 control, registered by the
+# 32-bit regsvr32 and driven by the 32-bit script host of the WoW64 prefix,
+# is the one shown; the x64 control then encrypts the same file alike.
+. "$root/scripts/wine-arch.sh"
+control_arch=x86
 control() {  # prints the result string (empty: OK); status 1 when not empty
   local code=0
-  "$wine_run" cscript //nologo control.js "$@" || code=$?
+  (. "$root/scripts/wine-env.sh"; wine_system_program "$control_arch" cscript.exe //nologo control.js "$@") || code=$?
   if [ "$code" = 0 ]; then echo "   control: OK"; else echo "   control: $(iconv -f UTF-16 -t UTF-8 result.txt)"; fi
   return "$code"
 }
-control_dll=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win64/cryptctl/Lockvale.dll")
-echo "== register the control: regsvr32 Lockvale.dll"
-"$wine_run" regsvr32 /s "$control_dll"
+control_dlls=
+for arch_dir in win32 win64; do
+  dll=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/$arch_dir/cryptctl/Lockvale.dll")
+  echo "== register the $([ $arch_dir = win32 ] && echo x86 || echo x64) control: regsvr32 Lockvale.dll"
+  "$wine_run" regsvr32 /s "$dll"
+  control_dlls="$control_dlls $dll"
+done
 
-echo "== the control (JScript under Wine) encrypts with the pass phrase, Linux decrypts"
+echo "== the x86 control (32-bit JScript under Wine) encrypts with the pass phrase, Linux decrypts"
 control encrypt 0 "" 1 bid.txt bid.ctl.enc
 "$native" decrypt bid.ctl.enc bid.ctl.linux.txt --pass "$pass"
 cmp bid.txt bid.ctl.linux.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
 cmp bid.enc bid.ctl.enc && echo "   the control's file is the same bytes as the tools'"
+
+control_arch=x64
+echo "== the x64 control does the same"
+control encrypt 0 "" 1 bid.txt bid.ctl64.enc
+cmp bid.ctl.enc bid.ctl64.enc && echo "   the same bytes as the x86 control's"
+control_arch=x86
 
 echo "== Linux encrypts, the control decrypts"
 control decrypt 0 "" 1 bid.enc bid.ctl.txt

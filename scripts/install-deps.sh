@@ -43,5 +43,30 @@ if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
   as_root locale-gen >/dev/null
 fi
 
+# x86 is what most bidders' browsers load: its Windows tests run under a WoW64
+# Wine (wine32 beside wine64) where this kernel runs 32-bit programs. A real
+# 32-bit program decides, never a guess: the 96-byte static i386 program below
+# only calls exit(42). Where it cannot run, x86 stays build-only.
+if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  probe=$(mktemp)
+  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'\
+'\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'\
+'\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00'\
+'\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
+  chmod +x "$probe"
+  code=0
+  "$probe" 2>/dev/null || code=$?
+  rm -f "$probe"
+  if [ "$code" = 42 ]; then
+    log "installing wine32 (i386) beside wine64: x86 tests run under WoW64 Wine"
+    export DEBIAN_FRONTEND=noninteractive
+    dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
+    as_root apt-get update -qq
+    as_root apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
+  else
+    log "this kernel does not run 32-bit programs: the x86 build is not tested here (build only)"
+  fi
+fi
+
 "$here/build-cross-libs.sh"
 log "ready (cross libraries in $BIDDER_DEPS)"

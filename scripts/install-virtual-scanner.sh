@@ -15,13 +15,8 @@ ds=${1:?usage: $0 <virtualscanner.ds> [settings.ini]}
 [ -d "$WINEPREFIX/drive_c/windows" ] || { echo "no Wine prefix at $WINEPREFIX (run scripts/wine-prefix.sh start)" >&2; exit 1; }
 
 # The PE machine field decides the directory.
-pe=$(od -An -tu4 -j 60 -N 4 "$ds" | tr -d ' ')
-machine=$(od -An -tx2 -j $((pe + 4)) -N 2 "$ds" | tr -d ' ')
-case "$machine" in
-  8664) dir=twain_64 ;;
-  014c) dir=twain_32 ;;
-  *) echo "$ds: not a Windows DLL for x64 or x86 (machine $machine)" >&2; exit 1 ;;
-esac
+. "$here/wine-arch.sh"
+dir=$(wine_twain_dir "$(pe_arch "$ds")")
 
 target=$WINEPREFIX/drive_c/windows/$dir
 mkdir -p "$target"

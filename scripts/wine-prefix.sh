@@ -12,9 +12,11 @@ here=$(cd "$(dirname "$0")" && pwd)
 log() { printf '[wine] %s\n' "$*" >&2; }
 
 prepare() {
-  local stamp=$WINEPREFIX/.bidder-prefix-v1
+  # Made again whenever the installed Wine changes between 64-bit only and
+  # WoW64: a prefix made before wine32 came fails every call.
+  local stamp=$WINEPREFIX/.bidder-prefix-v2-$BIDDER_WINE_MODE
   [ -f "$stamp" ] && return 0
-  log "creating prefix $WINEPREFIX"
+  log "creating prefix $WINEPREFIX ($BIDDER_WINE_MODE)"
   rm -rf "$WINEPREFIX"
   mkdir -p "$(dirname "$WINEPREFIX")"
   wineboot -i >/dev/null 2>&1

@@ -4,13 +4,17 @@
 # RC4 and MD5 we did not write) and the native lockvale tool, which makes
 # the token images, decrypts the control's file and encrypts one that the
 # control decrypts.
-#   control_script_test.sh SCRIPT NATIVE_LOCKVALE
+#   control_script_test.sh SCRIPT NATIVE_LOCKVALE CONTROL_DLL
+# The script host is the one of the control DLL's architecture (x86: the
+# 32-bit cscript of a WoW64 prefix).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-arch.sh"
 script=$1
 native=$2
+arch=$(pe_arch "$3")
 
 # Inside the prefix's C: drive, so that relative names mean the same file to
 # Linux and Windows programs.
@@ -53,7 +57,7 @@ token fixed-code.img --serial 0000000E --pin 1234 --userid NEVER-READ --fault fi
 export FT_ND_API_TOKEN=current.img
 
 set +e
-out=$(wine cscript //nologo test.js 2>&1 | tr -d '\r')
+out=$(wine_system_program "$arch" cscript.exe //nologo test.js 2>&1 | tr -d '\r')
 code=$?
 set -e
 printf '%s\n' "$out"

@@ -9,9 +9,14 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 . "$root/scripts/wine-env.sh"
+. "$root/scripts/wine-arch.sh"
 
 mode=$1
 dll=$(winepath -w "$2")
+# The registry as the DLL's own architecture sees it (WoW64: x86 programs see
+# the 32-bit view).
+arch=$(pe_arch "$2")
+view=$(wine_reg_view "$arch")
 clsid='{B17DB70B-6D3A-4C72-954E-0FA4B6ECAAF9}'
 appid='{2745315A-825E-4CBF-86FE-C787C480DE6A}'
 libid='{A8B6B100-ADA1-4AEB-A82B-E28D0147CD0B}'
@@ -22,7 +27,7 @@ fail=0
 dump() {
   local key
   for key in "$@"; do
-    wine reg query "$key" /s 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
+    wine reg query "$key" /s "$view" 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
       /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); sub(/^HKEY_CURRENT_USER/, "HKCU", key);
                  sub(/^HKEY_LOCAL_MACHINE/, "HKLM", key); print key; next }
       /^    / { line = substr($0, 5); i = index(line, "    REG_"); if (i == 0) next;
@@ -40,7 +45,7 @@ expect_value() {  # expect_value KEY NAME|"" EXPECTED   (in $snapshot)
   fail=1
 }
 expect_key() { grep -q -F -x -- "$1" <<<"$snapshot" || { echo "FAIL: missing key $1"; fail=1; }; }
-has_key() { wine reg query "$1" >/dev/null 2>&1; }
+has_key() { wine reg query "$1" "$view" >/dev/null 2>&1; }
 expect_no_key() { ! has_key "$1" || { echo "FAIL: key $1 still there"; fail=1; }; }
 
 # The control's entries under one classes root (HKCR, or the user's classes).
@@ -97,7 +102,7 @@ case $mode in
     check_entries HKCR
     # The type library is registered from the DLL's own path.
     snapshot=$(dump "HKCR\\TypeLib\\$libid")
-    expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\win64" "" "$dll"
+    expect_value "HKCR\\TypeLib\\$libid\\1.0\\0\\$(wine_typelib_platform "$arch")" "" "$dll"
     # Registering again over an existing registration gives the same entries.
     regsvr "$dll"
     check_entries HKCR

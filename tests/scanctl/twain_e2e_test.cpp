@@ -101,7 +101,9 @@ class TwainEndToEndTest : public ::testing::Test {
   void SetUp() override {
     char windows[MAX_PATH] = {};
     GetWindowsDirectoryA(windows, sizeof(windows));
-    const std::string source = std::string(windows) + "\\twain_64\\sane.ds";
+    // Wine's manager looks in the directory of the process's architecture.
+    const char* const directory = sizeof(void*) == 8 ? "\\twain_64" : "\\twain_32";
+    const std::string source = std::string(windows) + directory + "\\sane.ds";
     ASSERT_NE(GetFileAttributesA(source.c_str()), INVALID_FILE_ATTRIBUTES)
         << "the virtual scanner is not installed as " << source;
     ASSERT_TRUE(AttachMessageHook(GetCurrentThreadId()));

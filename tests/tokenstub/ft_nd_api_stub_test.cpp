@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 #include "support/virtual_token.h"
 #include "token/ft_nd_api.h"
@@ -84,5 +89,82 @@ TEST(FtNdApiStub, AnUnreadableImageIsNoToken) {
     EXPECT_EQ(epas_DeleteContext(context), EPAS_OK);
   }
 }
+
+#ifdef _WIN32
+// A client as the encryption control is one: every function found by its
+// undecorated name in FT_ND_API.dll and called through the declared
+// convention. On x86 a stdcall caller expects the callee to pop its
+// arguments; a function built with another convention leaves the stack
+// pointer off after the call, which the check around each call shows (and
+// which would corrupt the caller's frame in real use).
+std::uintptr_t StackPointer() {
+  std::uintptr_t sp = 0;
+#if defined(__i386__)
+  asm volatile("movl %%esp, %0" : "=r"(sp));
+#endif
+  return sp;
+}
+
+template <class Function, class... Args>
+__attribute__((noinline)) bool CallKeepsTheStack(Function function, EPAS_STATUS& status, Args... args) {
+  const std::uintptr_t before = StackPointer();
+  status = function(args...);
+  const std::uintptr_t after = StackPointer();
+  return before == after;
+}
+
+template <class Function>
+Function Lookup(HMODULE library, const char* name) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library, name)));
+}
+
+TEST(FtNdApiStub, EveryFunctionIsExportedUndecoratedAndKeepsTheCallersStack) {
+  VirtualToken token;
+  token.Plug(VirtualToken::Typical());
+  HMODULE library = LoadLibraryA("FT_ND_API.dll");
+  ASSERT_NE(library, nullptr);
+  const auto createContext = Lookup<decltype(&epas_CreateContext)>(library, "epas_CreateContext");
+  const auto openDevice = Lookup<decltype(&epas_OpenDevice)>(library, "epas_OpenDevice");
+  const auto verify = Lookup<decltype(&epas_Verify)>(library, "epas_Verify");
+  const auto getProperty = Lookup<decltype(&epas_GetProperty)>(library, "epas_GetProperty");
+  const auto changeDir = Lookup<decltype(&epas_ChangeDir)>(library, "epas_ChangeDir");
+  const auto openFile = Lookup<decltype(&epas_OpenFile)>(library, "epas_OpenFile");
+  const auto read = Lookup<decltype(&epas_Read)>(library, "epas_Read");
+  const auto closeDevice = Lookup<decltype(&epas_CloseDevice)>(library, "epas_CloseDevice");
+  const auto deleteContext = Lookup<decltype(&epas_DeleteContext)>(library, "epas_DeleteContext");
+  ASSERT_TRUE(createContext && openDevice && verify && getProperty && changeDir && openFile && read && closeDevice &&
+              deleteContext);
+
+  EPAS_STATUS status = 1;
+  EPAS_HANDLE context = nullptr;
+  unsigned char serial[8] = {};
+  unsigned char info[44] = {};
+  char record[33] = {};
+  std::uint32_t count = 0;
+  EXPECT_TRUE(CallKeepsTheStack(createContext, status, &context, 0u, 0x100u) && status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(openDevice, status, context, 1u, 0u) && status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(verify, status, context, EPAS_VERIFY_USER_PIN,
+                                reinterpret_cast<const unsigned char*>("1234"), 4u) &&
+              status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(getProperty, status, context, EPAS_PROPERTY_SERIAL_NUMBER, 0u,
+                                static_cast<void*>(serial), 4u) &&
+              status == EPAS_OK);
+  EXPECT_EQ(std::string(reinterpret_cast<char*>(serial), 4), std::string("\xcd\xab\x34\x12", 4));
+  EXPECT_TRUE(CallKeepsTheStack(changeDir, status, context, 0x300u, 0u, "vorla") && status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(openFile, status, context, 0x10u, 3u, static_cast<void*>(info),
+                                static_cast<std::uint32_t>(sizeof info)) &&
+              status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(verify, status, context, EPAS_VERIFY_FIXED_CODE,
+                                reinterpret_cast<const unsigned char*>("tarvik"), 6u) &&
+              status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(read, status, context, 0u, 0u, static_cast<void*>(record), 32u, &count) &&
+              status == EPAS_OK);
+  EXPECT_EQ(count, 32u);
+  EXPECT_EQ(std::string(record, 7), "BIDDER7");
+  EXPECT_TRUE(CallKeepsTheStack(closeDevice, status, context) && status == EPAS_OK);
+  EXPECT_TRUE(CallKeepsTheStack(deleteContext, status, context) && status == EPAS_OK);
+  FreeLibrary(library);
+}
+#endif
 
 }  // namespace
