@@ -2,11 +2,14 @@
 // IOleObject and IOleControl with the ordinary behaviour of a control that
 // has no properties, no mnemonics and no verbs of its own: the container's
 // site, advise sinks, extent and the standard verbs (which activate it in
-// place, windowless: see in_place_impl.h).
+// place, windowless: see in_place_impl.h); the Properties verb shows the
+// control's property pages, when it lists any, in the system's frame.
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
 #include <olectl.h>
+
+#include <span>
 
 #include "control_state.h"
 
@@ -37,7 +40,7 @@ class OleObjectImpl : public IOleObject, public IOleControl {
     if (out) *out = nullptr;
     return E_NOTIMPL;
   }
-  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT position) override {
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) override {
     if (site && !State().clientSite) State().clientSite = ComPtr<IOleClientSite>(site);
     switch (verb) {
       case OLEIVERB_PRIMARY:
@@ -52,6 +55,8 @@ class OleObjectImpl : public IOleObject, public IOleControl {
         return Self().UIDeactivate();
       case OLEIVERB_DISCARDUNDOSTATE:
         return S_OK;
+      case OLEIVERB_PROPERTIES:
+        return ShowPropertyPages(parent);
       default:
         return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
     }
@@ -120,6 +125,21 @@ class OleObjectImpl : public IOleObject, public IOleControl {
   }
 
  private:
+  // The modal property frame over this control, captioned with its short
+  // type name.
+  HRESULT ShowPropertyPages(HWND parent) {
+    std::span<const CLSID> pages = Derived::PropertyPages();
+    if (pages.empty()) return E_NOTIMPL;
+    LPOLESTR name = nullptr;
+    if (FAILED(OleRegGetUserType(Derived::ClassId(), USERCLASSTYPE_SHORT, &name))) name = nullptr;
+    IUnknown* object = static_cast<IOleObject*>(this);
+    HRESULT hr = OleCreatePropertyFrame(parent, 0, 0, name ? name : const_cast<LPOLESTR>(L""), 1, &object,
+                                        static_cast<ULONG>(pages.size()), const_cast<CLSID*>(pages.data()),
+                                        LOCALE_USER_DEFAULT, 0, nullptr);
+    CoTaskMemFree(name);
+    return hr;
+  }
+
   Derived& Self() { return *static_cast<Derived*>(this); }
   ControlState& State() { return Self().ControlData(); }
 };
