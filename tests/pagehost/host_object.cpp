@@ -75,12 +75,6 @@ std::wstring Joined(const std::vector<std::wstring>& lines) {
   return all;
 }
 
-std::wstring FullPath(const std::wstring& path) {
-  wchar_t full[MAX_PATH * 2] = {};
-  const DWORD n = GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr);
-  return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : path;
-}
-
 struct Method {
   const wchar_t* name;
   UINT arguments;
@@ -131,19 +125,19 @@ constexpr Method kMethods[] = {
        SetText(result, page.TempDirectory());
        return S_OK;
      }},
-    {L"fullPath", 1, [](Page&, const Args& args, VARIANT* result) -> HRESULT {
+    {L"fullPath", 1, [](Page& page, const Args& args, VARIANT* result) -> HRESULT {
        PAGEHOST_TEXT(path, 0);
-       SetText(result, FullPath(*path));
+       SetText(result, page.FullPath(*path));
        return S_OK;
      }},
-    {L"fileExists", 1, [](Page&, const Args& args, VARIANT* result) -> HRESULT {
+    {L"fileExists", 1, [](Page& page, const Args& args, VARIANT* result) -> HRESULT {
        PAGEHOST_TEXT(path, 0);
-       SetFlag(result, GetFileAttributesW(path->c_str()) != INVALID_FILE_ATTRIBUTES);
+       SetFlag(result, GetFileAttributesW(page.FullPath(*path).c_str()) != INVALID_FILE_ATTRIBUTES);
        return S_OK;
      }},
     {L"answerSaveAs", 1, [](Page& page, const Args& args, VARIANT*) -> HRESULT {
        PAGEHOST_TEXT(path, 0);
-       page.Dialogs().ExpectSaveAs(FullPath(*path));
+       page.Dialogs().ExpectSaveAs(page.FullPath(*path));
        return S_OK;
      }},
     {L"answerSelection", 1, [](Page& page, const Args& args, VARIANT*) -> HRESULT {
@@ -183,7 +177,7 @@ constexpr Method kMethods[] = {
      }},
     {L"holdOpen", 1, [](Page& page, const Args& args, VARIANT* result) -> HRESULT {
        PAGEHOST_TEXT(path, 0);
-       SetFlag(result, page.HoldOpen(FullPath(*path)));
+       SetFlag(result, page.HoldOpen(page.FullPath(*path)));
        return S_OK;
      }},
     {L"closeHeld", 0, [](Page& page, const Args&, VARIANT*) -> HRESULT {

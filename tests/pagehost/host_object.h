@@ -9,7 +9,8 @@
 //   pumpUntilPages(n, ms)          ... until n page files exist; true if so
 //   pageFiles()                    page files now in the temporary directory
 //   tempDirectory()                that directory, with its trailing '\'
-//   fullPath(path)                 a relative path made full (the current directory)
+//   fullPath(path)                 a path made full: relative ones from the directory
+//                                  the page started in (a file dialog moves the current one)
 //   fileExists(path)
 //   answerSaveAs(path)             the next Save As dialog gets this name and OK
 //   answerSelection(name)          the next source selection: this source ("" any), OK

@@ -14,7 +14,12 @@ constexpr DWORD kBetweenStepsMs = 100;
 
 }  // namespace
 
-Page::Page(PageOptions options) : options_(std::move(options)), dialogs_(options_.dialogWatchdogMs) { g_page = this; }
+Page::Page(PageOptions options) : options_(std::move(options)), dialogs_(options_.dialogWatchdogMs) {
+  g_page = this;
+  wchar_t directory[MAX_PATH * 2] = {};
+  const DWORD n = GetCurrentDirectoryW(MAX_PATH * 2, directory);
+  if (n > 0 && n < MAX_PATH * 2) startDirectory_.assign(directory, n);
+}
 
 Page::~Page() {
   Close();
@@ -114,6 +119,14 @@ unsigned Page::PageFiles() const {
     ++count;
   }
   return count;
+}
+
+std::wstring Page::FullPath(const std::wstring& path) const {
+  const bool absolute = path.rfind(L"\\", 0) == 0 || path.rfind(L"/", 0) == 0 || (path.size() >= 2 && path[1] == L':');
+  const std::wstring joined = absolute || startDirectory_.empty() ? path : startDirectory_ + L"\\" + path;
+  wchar_t full[MAX_PATH * 2] = {};
+  const DWORD n = GetFullPathNameW(joined.c_str(), MAX_PATH * 2, full, nullptr);
+  return n > 0 && n < MAX_PATH * 2 ? std::wstring(full, n) : joined;
 }
 
 bool Page::HoldOpen(const std::wstring& path) {

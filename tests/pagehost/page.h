@@ -50,6 +50,9 @@ class Page {
   // (counted up to the first missing one).
   unsigned PageFiles() const;
   const std::wstring& TempDirectory() const { return options_.tempDirectory; }
+  // A path the script names, made full: relative to the directory the page
+  // started in, which file dialogs do not move.
+  std::wstring FullPath(const std::wstring& path) const;
   bool HoldOpen(const std::wstring& path);
   void CloseHeld();
   // The page lets go of the control, as a page that closes does: the
@@ -68,6 +71,7 @@ class Page {
   void CloseEngineOutsideScript();
 
   PageOptions options_;
+  std::wstring startDirectory_;
   HWND window_ = nullptr;
   PageDialogs dialogs_;
   std::unique_ptr<ScriptEngine> engine_;

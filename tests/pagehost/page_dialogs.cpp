@@ -82,12 +82,18 @@ void PageDialogs::Answer(HWND dialog) {
 void PageDialogs::AnswerMessageBox(HWND dialog) {
   HWND textWindow = GetDlgItem(dialog, kMessageTextId);
   const std::wstring text = textWindow ? WindowText(textWindow) : std::wstring();
+  if (!GetDlgItem(dialog, IDOK) && GetDlgItem(dialog, IDYES)) {
+    // The controls' own message boxes have only OK. A question is the Save
+    // As dialog's (replace the existing file?): the user confirms it, and it
+    // counts with the dialogs.
+    const std::wstring entry = L"question \"" + WindowText(dialog) + L"\": " + text;
+    dialogs_.push_back(entry);
+    Report::Line(entry + L" (yes)");
+    return PressDialogButton(dialog, IDYES);
+  }
   messages_.push_back(text);
   Report::Line(L"message box: " + text);
-  // A message box of the controls has only OK; anything else gets its
-  // affirmative button so that nothing waits.
-  const int button = GetDlgItem(dialog, IDOK) ? IDOK : GetDlgItem(dialog, IDYES) ? IDYES : IDCANCEL;
-  PressDialogButton(dialog, button);
+  PressDialogButton(dialog, GetDlgItem(dialog, IDOK) ? IDOK : IDCANCEL);
 }
 
 void PageDialogs::AnswerSaveAs(HWND dialog, const std::wstring& path, const std::wstring& caption) {

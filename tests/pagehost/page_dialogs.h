@@ -2,7 +2,8 @@
 // Every dialog the page's thread shows, answered the way the script said its
 // user would: the next Save As dialog with a path, the next source selection
 // with a source's name, the next dialog cancelled. Message boxes are read
-// and closed with their one button, and their texts kept for the script.
+// and closed with their one button, and their texts kept for the script; a
+// question (the Save As dialog's "replace the file?") is answered yes.
 // A dialog nobody expected is cancelled and fails the run; a dialog still
 // open after the watchdog's time is closed and fails it too.
 #include <windows.h>
