@@ -23,7 +23,7 @@
 //   holdOpen(path)                 opens the file as another program would, no sharing
 //   closeHeld()                    closes every file held open
 //   setScanner(key, value)         VSCAN_<KEY> for the virtual scanner's next opening
-//   release()                      the page lets go of the control (the page closes)
+//   release()                      the page lets go of its controls (the page closes)
 #include <windows.h>
 #include <oaidl.h>
 

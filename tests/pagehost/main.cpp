@@ -1,10 +1,11 @@
-// pagehost: runs a page script against a control the way a browser's page
+// pagehost: runs a page script against controls the way a browser's page
 // thread does (see page.h and host_object.h).
 //
-//   pagehost [--atl LIBRARY] [--item NAME] [--temp DIR] [--timeout SECONDS] PROGID SCRIPT
+//   pagehost [--atl LIBRARY] [--temp DIR] [--timeout SECONDS] NAME=PROGID... SCRIPT
 //
-// LIBRARY: the ATL library whose host window sites the control (atl.dll).
-// NAME: the named item the script reaches the control by (scanner).
+// Each NAME=PROGID is a control on the page, which the script reaches as the
+// named item NAME (e.g. scanner=VORLA.FolvaneCtrl.1).
+// LIBRARY: the ATL library whose host window sites the controls (atl.dll).
 // DIR: the temporary directory for the run (default: "pages" in the current
 // directory), where a scanning control keeps its page files.
 // Exit 0 with "PASS: SCRIPT" when the script ran without an error and every
@@ -17,6 +18,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 #include "host_object.h"
 #include "page.h"
@@ -51,7 +53,7 @@ LONG WINAPI OnCrash(EXCEPTION_POINTERS* info) {
 }
 
 int Usage() {
-  std::fputs("usage: pagehost [--atl LIBRARY] [--item NAME] [--temp DIR] [--timeout SECONDS] PROGID SCRIPT\n", stderr);
+  std::fputs("usage: pagehost [--atl LIBRARY] [--temp DIR] [--timeout SECONDS] NAME=PROGID... SCRIPT\n", stderr);
   return 2;
 }
 
@@ -80,15 +82,12 @@ class OleApartment {
 int Run(int argc, wchar_t** argv) {
   pagehost::PageOptions options;
   options.tempDirectory = L"pages";
-  std::wstring scriptPath;
-  int positional = 0;
+  std::vector<std::wstring> positional;
   for (int i = 1; i < argc; ++i) {
     const std::wstring arg = argv[i];
     const bool hasValue = i + 1 < argc;
     if (arg == L"--atl" && hasValue) {
       options.atlLibrary = argv[++i];
-    } else if (arg == L"--item" && hasValue) {
-      options.itemName = argv[++i];
     } else if (arg == L"--temp" && hasValue) {
       options.tempDirectory = argv[++i];
     } else if (arg == L"--timeout" && hasValue) {
@@ -97,17 +96,18 @@ int Run(int argc, wchar_t** argv) {
       g_timeoutMs = static_cast<DWORD>(seconds) * 1000;
     } else if (arg.rfind(L"--", 0) == 0) {
       return Usage();
-    } else if (positional == 0) {
-      options.progId = arg;
-      ++positional;
-    } else if (positional == 1) {
-      scriptPath = arg;
-      ++positional;
     } else {
-      return Usage();
+      positional.push_back(arg);
     }
   }
-  if (positional != 2) return Usage();
+  if (positional.size() < 2) return Usage();
+  const std::wstring scriptPath = positional.back();
+  positional.pop_back();
+  for (const std::wstring& control : positional) {
+    const std::size_t equals = control.find(L'=');
+    if (equals == 0 || equals == std::wstring::npos || equals + 1 == control.size()) return Usage();
+    options.controls.push_back({control.substr(0, equals), control.substr(equals + 1)});
+  }
   wchar_t full[MAX_PATH * 2] = {};
   if (GetFullPathNameW(options.tempDirectory.c_str(), MAX_PATH * 2, full, nullptr)) options.tempDirectory = full;
 

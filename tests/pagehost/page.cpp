@@ -50,18 +50,24 @@ bool Page::Open(IDispatch* hostObject) {
   if (!window_) return Report::Failure(L"no page window"), false;
   ShowWindow(window_, SW_SHOW);
 
-  site_ = AtlSite::Create(window_, options_.atlLibrary, options_.progId);
-  if (!site_) return false;
+  for (const PageOptions::Control& control : options_.controls) {
+    auto site = AtlSite::Create(window_, options_.atlLibrary, control.progId);
+    if (!site) return false;
+    sites_.push_back(std::move(site));
+  }
   engine_ = std::make_unique<ScriptEngine>(window_);
   if (!engine_->Start()) return false;
   if (!engine_->AddItem(L"host", hostObject)) return false;
-  return engine_->AddItem(options_.itemName, site_->Control());
+  for (std::size_t i = 0; i < sites_.size(); ++i) {
+    if (!engine_->AddItem(options_.controls[i].item, sites_[i]->Control())) return false;
+  }
+  return true;
 }
 
 void Page::Run(const std::vector<ScriptStep>& steps) {
   for (std::size_t i = 0; i < steps.size(); ++i) {
     if (released_) {
-      Report::Failure(L"the page released the control; " + std::to_wstring(steps.size() - i) +
+      Report::Failure(L"the page released its controls; " + std::to_wstring(steps.size() - i) +
                       L" step(s) after that were not run");
       return;
     }
@@ -82,7 +88,7 @@ void Page::Close() {
   ReleaseControl();
   Pump(kBetweenStepsMs);
   engine_.reset();
-  site_.reset();
+  sites_.clear();
   CloseHeld();
 }
 
@@ -146,9 +152,9 @@ void Page::CloseHeld() {
 void Page::ReleaseControl() {
   if (released_) return;
   released_ = true;
-  Report::Line(L"page: the control is released");
-  // The container first: it closes the control and drops its references.
-  if (site_) site_->ReleaseControl();
+  Report::Line(L"page: the controls are released");
+  // The container first: it closes each control and drops its references.
+  for (const auto& site : sites_) site->ReleaseControl();
   // Then the script engine, which holds the named item. Wine's engine cannot
   // be closed under running script (it faults when the script goes on), and
   // a browser keeps an object alive across a script's call into it too: with

@@ -1,7 +1,7 @@
 #pragma once
-// One page as a browser's page thread runs it: a page window, the control
-// sited in Wine's ATL host window, the JScript engine with the control and
-// the `host` object as named items, and the thread's message loop, which
+// One page as a browser's page thread runs it: a page window, its controls
+// each sited in a window of Wine's ATL host class, the JScript engine with
+// the controls and the `host` object as named items, and the thread's message loop, which
 // turns between script steps and whenever the script asks the host to wait.
 #include <windows.h>
 
@@ -20,8 +20,13 @@ namespace pagehost {
 
 struct PageOptions {
   std::wstring atlLibrary = L"atl.dll";
-  std::wstring progId;
-  std::wstring itemName = L"scanner";
+  // The page's controls: the named item the script reaches each by, and
+  // its ProgID, in the order the page holds them.
+  struct Control {
+    std::wstring item;
+    std::wstring progId;
+  };
+  std::vector<Control> controls;
   // Where the control's temporary files go (TMP for the process).
   std::wstring tempDirectory;
   UINT dialogWatchdogMs = 15000;
@@ -37,10 +42,10 @@ class Page {
   // Window, control, engine; false when any of them failed (reported).
   bool Open(IDispatch* hostObject);
   // Runs the steps in turn with the message loop turning between them; stops
-  // after the step in which the page released the control.
+  // after the step in which the page released its controls.
   void Run(const std::vector<ScriptStep>& steps);
-  // Ends the page: engine closed, control released, the loop turned once
-  // more so that whatever the control left behind runs into nothing.
+  // Ends the page: controls released, engine closed, the loop turned once
+  // more so that whatever a control left behind runs into nothing.
   void Close();
 
   // What the `host` object offers the script.
@@ -55,7 +60,7 @@ class Page {
   std::wstring FullPath(const std::wstring& path) const;
   bool HoldOpen(const std::wstring& path);
   void CloseHeld();
-  // The page lets go of the control, as a page that closes does: the
+  // The page lets go of its controls, as a page that closes does: the
   // container at once, from wherever it is called; the script engine's hold
   // once no script is running.
   void ReleaseControl();
@@ -75,7 +80,7 @@ class Page {
   HWND window_ = nullptr;
   PageDialogs dialogs_;
   std::unique_ptr<ScriptEngine> engine_;
-  std::unique_ptr<AtlSite> site_;
+  std::vector<std::unique_ptr<AtlSite>> sites_;
   std::vector<HANDLE> held_;
   std::map<UINT_PTR, ax::ComPtr<IDispatch>> timeouts_;
   bool released_ = false;

@@ -24,7 +24,7 @@ folvane=VORLA.FolvaneCtrl.1
 run_page() {
   local script=$1 progid=${2:-$folvane} item=${3:-scanner} code=0
   cp "$here/$script" .
-  run_tool "$pagehost" --item "$item" "$progid" "$script" > "$script.out" 2>&1 || code=$?
+  run_tool "$pagehost" "$item=$progid" "$script" > "$script.out" 2>&1 || code=$?
   tr -d '\r' < "$script.out" | sed "s/^/  [$script] /"
   grep -q -x "PASS: $script" <(tr -d '\r' < "$script.out") || { echo "FAIL: $script (exit $code)"; fail=1; }
 }
