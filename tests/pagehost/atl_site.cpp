@@ -36,14 +36,20 @@ std::unique_ptr<AtlSite> AtlSite::Create(HWND page, const std::wstring& library,
   }
   const auto init = Entry<AtlAxWinInitFn>(site->library_, "AtlAxWinInit");
   const auto getControl = Entry<AtlAxGetControlFn>(site->library_, "AtlAxGetControl");
-  if (!init || !getControl || !init()) {
+  // Wine's AtlAxWinInit fails once its class is registered: for the second
+  // control of a page the class that is there is what counts.
+  const std::wstring windowClass = AtlHostWindowClass(library);
+  WNDCLASSEXW registered{};
+  registered.cbSize = sizeof(registered);
+  if (!init || !getControl || (!init() && !GetClassInfoExW(site->library_, windowClass.c_str(), &registered) &&
+                               !GetClassInfoExW(nullptr, windowClass.c_str(), &registered))) {
     Report::Failure(library + L" offers no working AtlAxWinInit and AtlAxGetControl");
     return nullptr;
   }
   RECT client{};
   GetClientRect(page, &client);
   // The initial extent of a control on a page: 100 by 50 pixels.
-  site->window_ = CreateWindowExW(0, AtlHostWindowClass(library).c_str(), progId.c_str(),
+  site->window_ = CreateWindowExW(0, windowClass.c_str(), progId.c_str(),
                                   WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 10, 10, 100, 50, page, nullptr,
                                   GetModuleHandleW(nullptr), nullptr);
   if (!site->window_) {
