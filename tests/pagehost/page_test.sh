@@ -5,6 +5,7 @@
 #   page_test.sh flow PAGEHOST PICTURES     scan, bind, export (scan_flow.js)
 #   page_test.sh keep PAGEHOST              what keeps the document (keep_pages.js)
 #   page_test.sh release PAGEHOST           the page closing at awkward moments
+#   page_test.sh host PAGEHOST              the host itself fails the runs it must fail
 # PICTURES is scanner_picture.exe (the virtual scanner's pictures as files).
 # The controls must be registered and, for the scanning control, the virtual
 # scanner installed for the architecture of PAGEHOST.
@@ -109,8 +110,61 @@ PY
     done
     ;;
 
+  host)
+    # expect_failure NAME EXIT LINE [HOST OPTIONS...] < SCRIPT: the run exits
+    # EXIT and prints LINE (a fixed string), and no PASS.
+    expect_failure() {
+      local name=$1 want=$2 line=$3 code=0
+      shift 3
+      cat > "$name.js"
+      run_tool "$pagehost" "$@" "scanner=$folvane" "$name.js" > "$name.out" 2>&1 || code=$?
+      local out
+      out=$(tr -d '\r' < "$name.out")
+      if [ "$code" != "$want" ] || ! grep -q -F -- "$line" <<<"$out" || grep -q '^PASS' <<<"$out"; then
+        echo "FAIL: $name: expected exit $want and '$line', got exit $code:"
+        sed 's/^/    /' <<<"$out"
+        fail=1
+      fi
+    }
+    expect_failure script-error 1 'script error at line 4, column' <<'JS'
+host.log("the first step runs");
+// @step the second step names what does not exist
+host.log("still fine");
+nothing.here();
+JS
+    expect_failure failed-check 1 'FAIL: one is two' <<'JS'
+host.check(1 == 2, "one is two");
+JS
+    expect_failure unexpected-dialog 1 'FAIL: a dialog nobody expected: "Save As PDF" (cancelled)' <<'JS'
+host.setScanner("config", "NUL");
+host.setScanner("pages", "1");
+scanner.ScanNewDocument();
+host.pumpUntilPages(1, 15000);
+host.pump(300);
+// @step nobody said what to answer
+scanner.ConvertToPDF("c", "a", "t", "s");
+host.check(host.pageFiles() == 1, "the cancelled dialog kept the page");
+JS
+    grep -q -F 'ok: the cancelled dialog kept the page' unexpected-dialog.out || { echo "FAIL: the unexpected dialog was not cancelled"; fail=1; }
+    expect_failure dialog-never-came 1 'FAIL: 1 expected dialog(s) never came' <<'JS'
+host.answerSaveAs("never.pdf");
+JS
+    expect_failure wrong-dialog 1 'is not the Save As dialog expected (cancelled)' <<'JS'
+host.answerSaveAs("never.pdf");
+scanner.SelectScanner();
+JS
+    expect_failure steps-after-release 1 '1 step(s) after that were not run' <<'JS'
+host.release();
+// @step a closed page runs nothing more
+host.log("never");
+JS
+    expect_failure hang 3 'the run took longer than 2 s: stopped' --timeout 2 <<'JS'
+host.pump(20000);
+JS
+    ;;
+
   *)
-    echo "usage: $0 lockvale|flow|keep|release PAGEHOST [PICTURES]" >&2
+    echo "usage: $0 lockvale|flow|keep|release|host PAGEHOST [PICTURES]" >&2
     exit 2
     ;;
 esac
