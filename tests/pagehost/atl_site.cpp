@@ -1,5 +1,9 @@
 #include "atl_site.h"
 
+#include <comcat.h>
+#include <ocidl.h>
+#include <objsafe.h>
+
 #include <cwctype>
 
 #include "report.h"
@@ -9,6 +13,29 @@ namespace {
 
 using AtlAxWinInitFn = BOOL(WINAPI*)();
 using AtlAxGetControlFn = HRESULT(WINAPI*)(HWND, IUnknown**);
+
+// The two categories a browser looks for in the registry.
+const CATID kSafeForScripting = {0x7DD95801, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
+const CATID kSafeForInitializing = {0x7DD95802, 0x9882, 0x11CF, {0x9F, 0xA9, 0x00, 0xAA, 0x00, 0x6C, 0x42, 0xC4}};
+
+bool InCategory(const CLSID& clsid, const CATID& category) {
+  ax::ComPtr<ICatInformation> categories;
+  if (FAILED(CoCreateInstance(CLSID_StdComponentCategoriesMgr, nullptr, CLSCTX_INPROC_SERVER, IID_ICatInformation,
+                              categories.PutVoid()))) {
+    return false;
+  }
+  CATID wanted[] = {category};
+  // No required categories: 0, not the documented (ULONG)-1, which Wine's
+  // manager takes for a count and reads past the (null) array.
+  return categories->IsClassOfCategories(clsid, 1, wanted, 0, nullptr) == S_OK;
+}
+
+// Asks the control's own IObjectSafety for one kind of safety on one interface.
+bool SafeBySelf(IObjectSafety* safety, REFIID iid, DWORD option) {
+  DWORD supported = 0, enabled = 0;
+  if (FAILED(safety->GetInterfaceSafetyOptions(iid, &supported, &enabled)) || !(supported & option)) return false;
+  return SUCCEEDED(safety->SetInterfaceSafetyOptions(iid, option, option));
+}
 
 template <class F>
 F Entry(HMODULE module, const char* name) {
@@ -29,6 +56,7 @@ std::wstring AtlHostWindowClass(const std::wstring& library) {
 
 std::unique_ptr<AtlSite> AtlSite::Create(HWND page, const std::wstring& library, const std::wstring& progId) {
   std::unique_ptr<AtlSite> site(new AtlSite);
+  site->progId_ = progId;
   site->library_ = LoadLibraryW(library.c_str());
   if (!site->library_) {
     Report::Failure(L"cannot load " + library);
@@ -63,6 +91,24 @@ std::unique_ptr<AtlSite> AtlSite::Create(HWND page, const std::wstring& library,
     return nullptr;
   }
   return site;
+}
+
+std::wstring AtlSite::MarkedSafe() const {
+  if (!control_) return {};
+  bool scripting = false, initializing = false;
+  ax::ComPtr<IObjectSafety> safety;
+  if (SUCCEEDED(control_.As(safety, IID_IObjectSafety))) {
+    scripting = SafeBySelf(safety.Get(), IID_IDispatch, INTERFACESAFE_FOR_UNTRUSTED_CALLER);
+    initializing = SafeBySelf(safety.Get(), __uuidof(IPersistPropertyBag), INTERFACESAFE_FOR_UNTRUSTED_DATA);
+  } else {
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(progId_.c_str(), &clsid))) return {};
+    scripting = InCategory(clsid, kSafeForScripting);
+    initializing = InCategory(clsid, kSafeForInitializing);
+  }
+  std::wstring marks = scripting ? L"scripting" : L"";
+  if (initializing) marks += marks.empty() ? L"initializing" : L" initializing";
+  return marks;
 }
 
 void AtlSite::ReleaseControl() {

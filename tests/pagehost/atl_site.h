@@ -27,6 +27,11 @@ class AtlSite {
   // The control, or null once released.
   IUnknown* Control() const { return control_.Get(); }
   HWND Window() const { return window_; }
+  // What a browser asks before it lets the page script or initialise the
+  // control: "scripting", "initializing", both ("scripting initializing")
+  // or "", from the control's IObjectSafety where it has one, else from the
+  // component categories its class is registered in.
+  std::wstring MarkedSafe() const;
   // Destroys the host window and drops our reference: what a page that
   // closes does to the control's site.
   void ReleaseControl();
@@ -34,6 +39,7 @@ class AtlSite {
  private:
   AtlSite() = default;
 
+  std::wstring progId_;
   HMODULE library_ = nullptr;
   HWND window_ = nullptr;
   ax::ComPtr<IUnknown> control_;

@@ -192,6 +192,12 @@ constexpr Method kMethods[] = {
        SetEnvironmentVariableW(name.c_str(), value->c_str());
        return S_OK;
      }},
+    {L"markedSafe", 1, [](Page& page, const Args& args, VARIANT* result) -> HRESULT {
+       PAGEHOST_TEXT(item, 0);
+       const AtlSite* site = page.Site(*item);
+       SetText(result, site ? site->MarkedSafe() : L"");
+       return S_OK;
+     }},
     {L"release", 0, [](Page& page, const Args&, VARIANT*) -> HRESULT {
        page.ReleaseControl();
        return S_OK;

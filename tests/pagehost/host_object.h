@@ -23,6 +23,8 @@
 //   holdOpen(path)                 opens the file as another program would, no sharing
 //   closeHeld()                    closes every file held open
 //   setScanner(key, value)         VSCAN_<KEY> for the virtual scanner's next opening
+//   markedSafe(name)               "scripting initializing", either or "": what the control
+//                                  of that item is marked safe for, as a browser asks it
 //   release()                      the page lets go of its controls (the page closes)
 #include <windows.h>
 #include <oaidl.h>

@@ -166,6 +166,13 @@ void Page::CloseEngineOutsideScript() {
   if (released_ && engine_ && !engine_->InScript()) engine_->Close();
 }
 
+const AtlSite* Page::Site(const std::wstring& item) const {
+  for (std::size_t i = 0; i < sites_.size(); ++i) {
+    if (options_.controls[i].item == item) return sites_[i].get();
+  }
+  return nullptr;
+}
+
 void Page::SetTimeout(IDispatch* function, UINT ms) {
   const UINT_PTR timer = SetTimer(nullptr, 0, ms, OnTimeout);
   if (timer) timeouts_[timer] = ax::ComPtr<IDispatch>(function);

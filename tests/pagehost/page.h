@@ -67,6 +67,8 @@ class Page {
   bool Released() const { return released_; }
   void SetTimeout(IDispatch* function, UINT ms);
   PageDialogs& Dialogs() { return dialogs_; }
+  // The control of the named item, or null (no such item, or released).
+  const AtlSite* Site(const std::wstring& item) const;
   // Runs a script function from the loop (a timer or a dialog's loop).
   void CallFromLoop(IDispatch* function);
 

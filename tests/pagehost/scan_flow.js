@@ -21,6 +21,8 @@ function scan(depth, width, height, dpi, pages, seed, expectedFiles) {
 }
 // Only what the page sets counts, nothing from a settings file.
 host.setScanner("config", "NUL");
+// A browser scripts the control and initialises it from the page only so.
+host.check(host.markedSafe("scanner") == "scripting initializing", "marked safe for scripting and initialising");
 
 // @step the user chooses the scanner
 host.answerSelection("Folvane Virtual Scanner");
