@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -595,6 +596,169 @@ TEST_F(FolvaneClient, AggregatesAndUnloadsOnlyWithoutObjectsOrLocks) {
     EXPECT_EQ(canUnloadNow_(), S_FALSE) << "an enumerator keeps the module";
   }
   EXPECT_EQ(canUnloadNow_(), S_OK);
+}
+
+std::wstring Doc(ITypeLib* lib, INT index, std::wstring* helpFile = nullptr) {
+  BSTR name = nullptr, doc = nullptr, file = nullptr;
+  lib->GetDocumentation(index, &name, &doc, nullptr, &file);
+  std::wstring result = std::wstring(name ? name : L"") + L"|" + (doc ? doc : L"");
+  if (helpFile) *helpFile = file ? file : L"";
+  SysFreeString(name);
+  SysFreeString(doc);
+  SysFreeString(file);
+  return result;
+}
+
+TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module_, path, MAX_PATH);
+  Ref<ITypeLib> lib;
+  ASSERT_EQ(LoadTypeLibEx(path, REGKIND_NONE, lib.put()), S_OK);
+  TLIBATTR* attr = nullptr;
+  ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
+  EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_FOLVANELib));
+  EXPECT_EQ(attr->wMajorVerNum, 1);
+  EXPECT_EQ(attr->wMinorVerNum, 0);
+  EXPECT_EQ(attr->lcid, 0x0409u);
+  EXPECT_TRUE(attr->wLibFlags & LIBFLAG_FCONTROL);
+  lib->ReleaseTLibAttr(attr);
+  std::wstring helpFile;
+  EXPECT_EQ(Doc(lib.p, -1, &helpFile), L"FOLVANELib|Folvane ActiveX Control module");
+  EXPECT_NE(helpFile.find(L"Folvane.hlp"), std::wstring::npos);
+  ASSERT_EQ(lib->GetTypeInfoCount(), 3u);
+
+  struct Described {
+    const IID* guid;
+    TYPEKIND kind;
+    std::wstring doc;
+    WORD flags;  // that must be set
+  };
+  const Described described[] = {
+      {&DIID__DFolvane, TKIND_DISPATCH, L"_DFolvane|Dispatch interface for Folvane Control", TYPEFLAG_FHIDDEN},
+      {&DIID__DFolvaneEvents, TKIND_DISPATCH, L"_DFolvaneEvents|Event interface for Folvane Control", 0},
+      {&CLSID_Folvane, TKIND_COCLASS, L"Folvane|Folvane Control", TYPEFLAG_FCANCREATE | TYPEFLAG_FCONTROL},
+  };
+  for (UINT i = 0; i < 3; ++i) {
+    Ref<ITypeInfo> info;
+    ASSERT_EQ(lib->GetTypeInfo(i, info.put()), S_OK);
+    TYPEATTR* t = nullptr;
+    ASSERT_EQ(info->GetTypeAttr(&t), S_OK);
+    EXPECT_TRUE(IsEqualGUID(t->guid, *described[i].guid)) << i;
+    EXPECT_EQ(t->typekind, described[i].kind);
+    EXPECT_EQ(t->wTypeFlags & described[i].flags, described[i].flags);
+    EXPECT_EQ(Doc(lib.p, static_cast<INT>(i)), described[i].doc);
+    if (i == 1) EXPECT_EQ(t->cFuncs, 0) << "no events";
+    if (i == 2) {
+      ASSERT_EQ(t->cImplTypes, 2);
+      INT flags0 = 0, flags1 = 0;
+      info->GetImplTypeFlags(0, &flags0);
+      info->GetImplTypeFlags(1, &flags1);
+      EXPECT_EQ(flags0, IMPLTYPEFLAG_FDEFAULT);
+      EXPECT_EQ(flags1, IMPLTYPEFLAG_FDEFAULT | IMPLTYPEFLAG_FSOURCE);
+    }
+    if (i == 0) {
+      const std::pair<MEMBERID, const wchar_t*> methods[] = {
+          {1, L"ConvertToPDF"}, {3, L"SelectScanner"}, {4, L"ScanNewDocument"}, {5, L"ConvertToJPG"}, {6, L"ReStart"}};
+      ASSERT_EQ(t->cFuncs, 5);
+      for (UINT f = 0; f < 5; ++f) {
+        FUNCDESC* desc = nullptr;
+        ASSERT_EQ(info->GetFuncDesc(f, &desc), S_OK);
+        EXPECT_EQ(desc->memid, methods[f].first);
+        EXPECT_EQ(desc->invkind, INVOKE_FUNC);
+        EXPECT_EQ(desc->elemdescFunc.tdesc.vt, VT_VOID);
+        EXPECT_EQ(desc->cParams, f == 0 ? 4 : 0);
+        for (SHORT a = 0; a < desc->cParams; ++a) EXPECT_EQ(desc->lprgelemdescParam[a].tdesc.vt, VT_BSTR);
+        BSTR names[5] = {};
+        UINT count = 0;
+        info->GetNames(desc->memid, names, 5, &count);
+        EXPECT_STREQ(names[0], methods[f].second);
+        if (f == 0) {
+          ASSERT_EQ(count, 5u);
+          EXPECT_STREQ(names[1], L"Creator");
+          EXPECT_STREQ(names[2], L"Author");
+          EXPECT_STREQ(names[3], L"Title");
+          EXPECT_STREQ(names[4], L"Subject");
+        }
+        for (UINT n = 0; n < count; ++n) SysFreeString(names[n]);
+        info->ReleaseFuncDesc(desc);
+      }
+    }
+    info->ReleaseTypeAttr(t);
+  }
+}
+
+std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {
+  void* value = nullptr;
+  UINT length = 0;
+  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
+  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length)) return L"<missing>";
+  return length ? std::wstring(static_cast<const wchar_t*>(value)) : std::wstring();
+}
+
+TEST_F(FolvaneClient, CarriesItsResourcesInChinesePrc) {
+  const WORD chinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
+  const std::pair<LPCWSTR, int> resources[] = {{L"TYPELIB", 1}, {RT_BITMAP, 1},  {RT_DIALOG, 200},
+                                               {RT_VERSION, 1},  {RT_STRING, 1}, {RT_STRING, 13}};
+  for (auto [type, id] : resources) {
+    EXPECT_NE(FindResourceExW(module_, type, MAKEINTRESOURCEW(id), chinese), nullptr) << id;
+  }
+  wchar_t text[64] = {};
+  LoadStringW(module_, 1, text, 64);
+  EXPECT_STREQ(text, L"Folvane Control");
+  LoadStringW(module_, 2, text, 64);
+  EXPECT_STREQ(text, L"Folvane Property Page");
+  LoadStringW(module_, 200, text, 64);
+  EXPECT_STREQ(text, L"General");
+
+  // The toolbox bitmap: 16 by 15 at 4 bits, the standard palette, light grey
+  // around dark magenta letters.
+  HRSRC found = FindResourceExW(module_, RT_BITMAP, MAKEINTRESOURCEW(1), chinese);
+  ASSERT_NE(found, nullptr);
+  const auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_, found)));
+  ASSERT_NE(info, nullptr);
+  EXPECT_EQ(info->biWidth, 16);
+  EXPECT_EQ(info->biHeight, 15);
+  EXPECT_EQ(info->biBitCount, 4);
+  const auto* palette = reinterpret_cast<const RGBQUAD*>(info + 1);
+  EXPECT_EQ(RGB(palette[5].rgbRed, palette[5].rgbGreen, palette[5].rgbBlue), RGB(0x80, 0, 0x80));
+  EXPECT_EQ(RGB(palette[7].rgbRed, palette[7].rgbGreen, palette[7].rgbBlue), RGB(0xC0, 0xC0, 0xC0));
+  const auto* bits = reinterpret_cast<const unsigned char*>(palette + 16);
+  int grey = 0, magenta = 0;
+  for (int i = 0; i < 15 * 8; ++i) {
+    for (int nibble : {bits[i] >> 4, bits[i] & 0xF}) {
+      grey += nibble == 7;
+      magenta += nibble == 5;
+    }
+  }
+  EXPECT_EQ(grey + magenta, 16 * 15);
+  EXPECT_GT(magenta, 20);
+
+  wchar_t path[MAX_PATH] = {};
+  GetModuleFileNameW(module_, path, MAX_PATH);
+  DWORD ignored = 0;
+  std::vector<char> block(GetFileVersionInfoSizeW(path, &ignored));
+  ASSERT_FALSE(block.empty());
+  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(block.size()), block.data()));
+  VS_FIXEDFILEINFO* fixed = nullptr;
+  UINT length = 0;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
+  EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
+  WORD* translation = nullptr;
+  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
+  ASSERT_EQ(length, 4u);
+  EXPECT_EQ(translation[0], 0x0409);
+  EXPECT_EQ(translation[1], 1200);
+  EXPECT_EQ(VersionString(block, L"FileVersion"), L"1, 0, 0, 1");
+  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1, 0, 0, 1");
+  EXPECT_EQ(VersionString(block, L"FileDescription"), L"Folvane ActiveX Control Module");
+  EXPECT_EQ(VersionString(block, L"ProductName"), L"Folvane ActiveX Control Module");
+  EXPECT_EQ(VersionString(block, L"InternalName"), L"Folvane");
+  EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Folvane.OCX");
+  EXPECT_EQ(VersionString(block, L"OLESelfRegister"), L"");
 }
 
 // Created the way a page creates it: by its ProgID through the registry.
