@@ -111,6 +111,17 @@ case $mode in
     check_entries
     ;;
   unregister)
+    # A 16-bit server registered under the same CLSID keeps the class's key:
+    # only the 32-bit server and the toolbox bitmap go.
+    reg add "HKCR\\CLSID\\$control\\InprocServer" /ve /d folvane16.ocx /f >/dev/null
+    regsvr /u "$ocx"
+    snapshot=$(dump "HKCR\\CLSID\\$control")
+    expect_value "HKCR\\CLSID\\$control\\InprocServer" "" folvane16.ocx
+    expect_value "HKCR\\CLSID\\$control\\MiscStatus\\1" "" 132241
+    expect_no_key "HKCR\\CLSID\\$control\\InprocServer32"
+    expect_no_key "HKCR\\CLSID\\$control\\ToolboxBitmap32"
+    reg delete "HKCR\\CLSID\\$control\\InprocServer" /f >/dev/null
+    # Without it the whole class goes (the type library is already unregistered).
     regsvr /u "$ocx"
     expect_no_key "HKCR\\CLSID\\$control"
     expect_no_key "HKCR\\CLSID\\$page"
