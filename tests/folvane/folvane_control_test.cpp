@@ -316,6 +316,79 @@ TEST_F(FolvaneControlTest, EveryFailureTheCoreReportsIsShown) {
   d->Release();
 }
 
+// A client site whose in-place side knows a window: a child of the test's
+// host window, as a page's view is a child of the browser's frame.
+class WindowSite final : public IOleClientSite, public IOleInPlaceSite {
+ public:
+  explicit WindowSite(HWND window) : window_(window) {}
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IOleClientSite)) {
+      *out = static_cast<IOleClientSite*>(this);
+    } else if (IsEqualIID(iid, IID_IOleInPlaceSite) || IsEqualIID(iid, IID_IOleWindow)) {
+      *out = static_cast<IOleInPlaceSite*>(this);
+    } else {
+      *out = nullptr;
+      return E_NOINTERFACE;
+    }
+    AddRef();
+    return S_OK;
+  }
+  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
+  STDMETHODIMP_(ULONG) Release() override { return --refs; }
+  // IOleClientSite
+  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
+  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
+  STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
+  STDMETHODIMP ShowObject() override { return S_OK; }
+  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
+  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
+  // IOleInPlaceSite
+  STDMETHODIMP GetWindow(HWND* window) override {
+    *window = window_;
+    return S_OK;
+  }
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP CanInPlaceActivate() override { return S_FALSE; }
+  STDMETHODIMP OnInPlaceActivate() override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIActivate() override { return E_NOTIMPL; }
+  STDMETHODIMP GetWindowContext(IOleInPlaceFrame**, IOleInPlaceUIWindow**, LPRECT, LPRECT,
+                                LPOLEINPLACEFRAMEINFO) override {
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP Scroll(SIZE) override { return E_NOTIMPL; }
+  STDMETHODIMP OnUIDeactivate(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP OnInPlaceDeactivate() override { return E_NOTIMPL; }
+  STDMETHODIMP DiscardUndoState() override { return E_NOTIMPL; }
+  STDMETHODIMP DeactivateAndUndo() override { return E_NOTIMPL; }
+  STDMETHODIMP OnPosRectChange(LPCRECT) override { return E_NOTIMPL; }
+  ULONG refs = 1;
+
+ private:
+  HWND window_;
+};
+
+TEST_F(FolvaneControlTest, TheSaveAsDialogBelongsToTheContainersMainWindow) {
+  HWND view = CreateWindowExA(0, "STATIC", "view", WS_CHILD | WS_VISIBLE, 0, 0, 50, 50, host.get(), nullptr, nullptr,
+                              nullptr);
+  ASSERT_NE(view, nullptr);
+  WindowSite site(view);
+  IDispatch* d = NewControl();
+  IOleObject* ole = nullptr;
+  ASSERT_EQ(d->QueryInterface(IID_IOleObject, reinterpret_cast<void**>(&ole)), S_OK);
+  ASSERT_EQ(ole->SetClientSite(&site), S_OK);
+  Scan(d, 1);
+  ASSERT_EQ(Call(d, 5), S_OK);
+  ASSERT_EQ(Call(d, 1, {Text(L""), Text(L""), Text(L""), Text(L"")}), S_OK);
+  ASSERT_EQ(ui.dialogs.size(), 2u);
+  EXPECT_EQ(ui.dialogs[0].owner, host.get());
+  EXPECT_EQ(ui.dialogs[1].owner, host.get());
+  ole->SetClientSite(nullptr);
+  ole->Release();
+  d->Release();
+  EXPECT_EQ(site.refs, 1u);
+  DestroyWindow(view);
+}
+
 // The system's own Save As dialog, answered by the test: its title shows
 // and cancelling it keeps the document.
 TEST_F(FolvaneControlTest, TheSystemDialogIsShownAndItsCancelKeepsThePages) {
