@@ -93,6 +93,7 @@ class TableDispatch : public Interface {
   STDMETHODIMP Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                       UINT* argError) override {
     if (!InlineIsEqualGUID(riid, IID_NULL)) return DISP_E_UNKNOWNINTERFACE;
+    if (result) VariantInit(result);  // no method returns a value
     const auto table = Derived::DispatchTable();
     if (id < 1 || static_cast<std::size_t>(id) > table.size()) return DISP_E_MEMBERNOTFOUND;
     if (!(flags & DISPATCH_METHOD)) return DISP_E_MEMBERNOTFOUND;
@@ -103,7 +104,6 @@ class TableDispatch : public Interface {
     if (params->cArgs != method.parameterCount) return DISP_E_BADPARAMCOUNT;
     if (params->cArgs > kMaxParameters) return DISP_E_BADPARAMCOUNT;
     if (params->cArgs && !params->rgvarg) return E_INVALIDARG;
-    if (result) VariantInit(result);
 
     // Arguments arrive last first.
     VARIANT converted[kMaxParameters];

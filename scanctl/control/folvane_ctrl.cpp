@@ -126,9 +126,21 @@ void CFolvaneCtrl::ConvertToPDF(std::span<const BSTR> arguments) {
 
 void CFolvaneCtrl::PDFList(std::span<const BSTR>) {}
 
-void CFolvaneCtrl::SelectScanner(std::span<const BSTR>) { m_session.UserSelectSource(); }
+// A manager that could not be opened when the control was made (no window
+// was active then) is opened now, with the window the control knows now.
+void CFolvaneCtrl::EnsureManagerOpen() {
+  if (!m_session.IsManagerOpen()) m_session.OpenWithHostWindow(HostMainWindow());
+}
 
-void CFolvaneCtrl::ScanNewDocument(std::span<const BSTR>) { m_session.StartScan(); }
+void CFolvaneCtrl::SelectScanner(std::span<const BSTR>) {
+  EnsureManagerOpen();
+  m_session.UserSelectSource();
+}
+
+void CFolvaneCtrl::ScanNewDocument(std::span<const BSTR>) {
+  EnsureManagerOpen();
+  m_session.StartScan();
+}
 
 void CFolvaneCtrl::ConvertToJPG(std::span<const BSTR>) { m_session.ConvertToJPG(HostMainWindow()); }
 

@@ -72,6 +72,7 @@ class CFolvaneCtrl : public ax::TableDispatch<CFolvaneCtrl, _DFolvane>,
   };
 
   IUnknown* Identity() { return static_cast<_DFolvane*>(this); }
+  void EnsureManagerOpen();
   // The container's top-level window, when the control knows its site; null otherwise.
   HWND HostMainWindow();
 
