@@ -7,7 +7,10 @@
 #   page_test.sh release PAGEHOST           the page closing at awkward moments
 #   page_test.sh host PAGEHOST              the host itself fails the runs it must fail
 # PICTURES is scanner_picture.exe (the virtual scanner's pictures as files).
-# The controls must be registered and, for the scanning control, the virtual
+# PAGEHOST_CONTROLS (environment): control modules, separated by ':', that
+# the test registers with regsvr32 first and unregisters at the end; the
+# test runs under the lock of their registry tests, and whatever those left
+# behind does not matter. The scanning control's tests need the virtual
 # scanner installed for the architecture of PAGEHOST.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -18,6 +21,15 @@ pagehost=$2
 pictures=${3:-}
 enter_work_dir "pagehost-$mode"
 fail=0
+IFS=: read -r -a controls <<<"${PAGEHOST_CONTROLS:-}"
+unregister_controls() {
+  local module
+  for module in "${controls[@]}"; do "$here/regsvr.sh" unregister "$module" || true; done
+}
+trap 'unregister_controls; rm -rf "$work"' EXIT
+for module in "${controls[@]}"; do
+  "$here/regsvr.sh" register "$module" || { echo "FAIL: regsvr32 $module"; exit 1; }
+done
 folvane=VORLA.FolvaneCtrl.1
 
 # run_page SCRIPT [PROGID [ITEM]]: the page host over one script; its output
