@@ -15,6 +15,7 @@
 #include <ole2.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
