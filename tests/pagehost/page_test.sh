@@ -124,7 +124,7 @@ PY
     ;;
 
   release)
-    for script in release_while_scanning.js release_in_selection.js release_in_save_as.js; do
+    for script in release_while_scanning.js release_in_selection.js release_in_save_as.js release_in_message_box.js; do
       run_page "$script"
       check "$script: the page files went with the control" no_page_files
       rm -rf pages
