@@ -12,6 +12,7 @@
 #include <span>
 
 #include "control_state.h"
+#include "module.h"
 
 namespace ax {
 
@@ -69,8 +70,15 @@ class OleObjectImpl : public IOleObject, public IOleControl {
     *clsid = Derived::ClassId();
     return S_OK;
   }
+  // From the registry; a control that names a string resource with its
+  // type name (static constexpr UINT kUserTypeNameId) answers with that when
+  // the registry has none.
   STDMETHODIMP GetUserType(DWORD form, LPOLESTR* type) override {
-    return OleRegGetUserType(Derived::ClassId(), form, type);
+    HRESULT hr = OleRegGetUserType(Derived::ClassId(), form, type);
+    if constexpr (requires { Derived::kUserTypeNameId; }) {
+      if (FAILED(hr) && type) hr = LoadUserTypeName(Derived::kUserTypeNameId, type);
+    }
+    return hr;
   }
   STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
@@ -125,6 +133,18 @@ class OleObjectImpl : public IOleObject, public IOleControl {
   }
 
  private:
+  static HRESULT LoadUserTypeName(UINT id, LPOLESTR* type) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(Module::Instance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return REGDB_E_KEYMISSING;
+    auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((static_cast<std::size_t>(length) + 1) * sizeof(wchar_t)));
+    if (!copy) return E_OUTOFMEMORY;
+    for (int i = 0; i < length; ++i) copy[i] = text[i];
+    copy[length] = L'\0';
+    *type = copy;
+    return S_OK;
+  }
+
   // The modal property frame over this control, captioned with its short
   // type name.
   HRESULT ShowPropertyPages(HWND parent) {

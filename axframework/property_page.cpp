@@ -1,7 +1,8 @@
 #include "property_page.h"
 
+#include <cwchar>
 #include <new>
-#include <string>
+#include <vector>
 
 #include "module.h"
 

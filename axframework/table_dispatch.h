@@ -11,10 +11,8 @@
 //   static ax::TypeLibraryId TypeLibrary();
 // and is handed to the constructor the IID of its dispatch interface.
 //
-// The object keeps itself (and the module) alive for the length of every
-// call, so a caller that releases it from inside the call (a script run from
-// a message loop the method turns) destroys it only when the outermost call
-// has returned. Nothing thrown leaves Invoke.
+// Every call holds the object and the module (call_guard.h). Nothing thrown
+// leaves Invoke.
 #include <windows.h>
 #include <ole2.h>
 #include <oaidl.h>
@@ -22,8 +20,8 @@
 #include <new>
 #include <span>
 
+#include "call_guard.h"
 #include "com_ptr.h"
-#include "module.h"
 #include "type_library.h"
 
 namespace ax {
@@ -34,24 +32,6 @@ struct DispatchMethod {
   UINT parameterCount;
   // The arguments in declaration order, each already a BSTR.
   void (Derived::*call)(std::span<const BSTR> arguments);
-};
-
-// Holds the module and one reference to `object` for a scope.
-class CallGuard {
- public:
-  explicit CallGuard(IUnknown* object) : object_(object) {
-    Module::Lock();
-    object_->AddRef();
-  }
-  ~CallGuard() {
-    object_->Release();
-    Module::Unlock();
-  }
-  CallGuard(const CallGuard&) = delete;
-  CallGuard& operator=(const CallGuard&) = delete;
-
- private:
-  IUnknown* object_;
 };
 
 template <class Derived, class Interface>

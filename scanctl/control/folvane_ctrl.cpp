@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "axframework/call_guard.h"
 #include "control/control_services.h"
 #include "control/dispatch_table.h"
 
@@ -29,15 +30,6 @@ const ax::InterfaceEntry CFolvaneCtrl::kInterfaces[20] = {
     ax::Entry<CFolvaneCtrl, IProvideClassInfo2>(IID_IProvideClassInfo2),
     ax::Entry<CFolvaneCtrl, IConnectionPointContainer>(IID_IConnectionPointContainer),
 };
-
-const std::array<ax::DispatchMethod<CFolvaneCtrl>, kFolvaneMethodCount> kFolvaneDispatchTable = {{
-    {L"ConvertToPDF", 4, &CFolvaneCtrl::ConvertToPDF},
-    {L"PDFList", 0, &CFolvaneCtrl::PDFList},
-    {L"SelectScanner", 0, &CFolvaneCtrl::SelectScanner},
-    {L"ScanNewDocument", 0, &CFolvaneCtrl::ScanNewDocument},
-    {L"ConvertToJPG", 0, &CFolvaneCtrl::ConvertToJPG},
-    {L"ReStart", 0, &CFolvaneCtrl::ReStart},
-}};
 
 namespace {
 

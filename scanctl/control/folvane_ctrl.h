@@ -37,6 +37,8 @@ class CFolvaneCtrl : public ax::TableDispatch<CFolvaneCtrl, _DFolvane>,
   static constexpr DWORD kMiscStatus = 0x20491;
   // Major 1, minor 0: the type library's version.
   static constexpr DWORD kPersistedVersion = 0x00010000;
+  // "Folvane Control", the module's string 1.
+  static constexpr UINT kUserTypeNameId = 1;
 
   CFolvaneCtrl();
   // The hook goes first, then the session (page files deleted, manager released).

@@ -481,6 +481,12 @@ TEST_F(FolvaneClient, DescribesItselfAsAnInvisibleControlWithOnePropertyPage) {
   EXPECT_EQ(count, 1u);
   void* none = reinterpret_cast<void*>(1);
   EXPECT_EQ(ole->QueryInterface(IID_IPersistPropertyBag, &none), E_NOINTERFACE);
+  // Its type name, from the module itself while it is not registered.
+  ASSERT_EQ(unregister_(), S_OK);
+  LPOLESTR type = nullptr;
+  ASSERT_EQ(ole->GetUserType(USERCLASSTYPE_FULL, &type), S_OK);
+  EXPECT_STREQ(type, L"Folvane Control");
+  CoTaskMemFree(type);
 }
 
 TEST_F(FolvaneClient, PropertyPageShowsItsDialogAndChangesNothing) {
@@ -647,7 +653,9 @@ TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
     EXPECT_EQ(t->typekind, described[i].kind);
     EXPECT_EQ(t->wTypeFlags & described[i].flags, described[i].flags);
     EXPECT_EQ(Doc(lib.p, static_cast<INT>(i)), described[i].doc);
-    if (i == 1) EXPECT_EQ(t->cFuncs, 0) << "no events";
+    if (i == 1) {
+      EXPECT_EQ(t->cFuncs, 0) << "no events";
+    }
     if (i == 2) {
       ASSERT_EQ(t->cImplTypes, 2);
       INT flags0 = 0, flags1 = 0;
