@@ -152,7 +152,7 @@ void Page::CloseHeld() {
 void Page::ReleaseControl() {
   if (released_) return;
   released_ = true;
-  Report::Line(L"page: the controls are released");
+  Report::Line(L"the page lets go of its controls");
   // The container first: it closes each control and drops its references.
   for (const auto& site : sites_) site->ReleaseControl();
   // Then the script engine, which holds the named item. Wine's engine cannot
