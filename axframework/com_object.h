@@ -66,7 +66,16 @@ class ComObject final : public T {
     if (!out) return E_POINTER;
     *out = nullptr;
     if (outer && !InlineIsEqualGUID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-    auto* object = new (std::nothrow) ComObject(outer);
+    // A constructor that runs out of memory (or fails otherwise) is a class
+    // that could not be created, never an exception in the caller.
+    ComObject* object = nullptr;
+    try {
+      object = new (std::nothrow) ComObject(outer);
+    } catch (const std::bad_alloc&) {
+      return E_OUTOFMEMORY;
+    } catch (...) {
+      return E_UNEXPECTED;
+    }
     if (!object) return E_OUTOFMEMORY;
     IUnknown* inner = &object->inner_;
     inner->AddRef();  // keeps the object alive through FinalConstruct and the query

@@ -63,4 +63,20 @@ HRESULT LoadExtent(IStream* stream, SIZEL& extent) {
   return S_OK;
 }
 
+HRESULT SaveControlVersion(IStream* stream, DWORD version) {
+  if (!stream) return E_POINTER;
+  ULONG written = 0;
+  HRESULT hr = stream->Write(&version, sizeof version, &written);
+  if (FAILED(hr)) return hr;
+  return written == sizeof version ? S_OK : STG_E_WRITEFAULT;
+}
+
+HRESULT LoadControlVersion(IStream* stream, DWORD current) {
+  if (!stream) return E_POINTER;
+  DWORD stored = 0;
+  HRESULT hr = ReadExact(stream, &stored, sizeof stored);
+  if (FAILED(hr)) return hr;
+  return HIWORD(stored) > HIWORD(current) ? E_FAIL : S_OK;
+}
+
 }  // namespace ax

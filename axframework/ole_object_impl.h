@@ -2,13 +2,17 @@
 // IOleObject and IOleControl with the ordinary behaviour of a control that
 // has no properties, no mnemonics and no verbs of its own: the container's
 // site, advise sinks, extent and the standard verbs (which activate it in
-// place, windowless: see in_place_impl.h).
+// place, windowless: see in_place_impl.h); the Properties verb shows the
+// control's property pages, when it lists any, in the system's frame.
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
 #include <olectl.h>
 
+#include <span>
+
 #include "control_state.h"
+#include "module.h"
 
 namespace ax {
 
@@ -37,7 +41,7 @@ class OleObjectImpl : public IOleObject, public IOleControl {
     if (out) *out = nullptr;
     return E_NOTIMPL;
   }
-  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND, LPCRECT position) override {
+  STDMETHODIMP DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) override {
     if (site && !State().clientSite) State().clientSite = ComPtr<IOleClientSite>(site);
     switch (verb) {
       case OLEIVERB_PRIMARY:
@@ -52,6 +56,8 @@ class OleObjectImpl : public IOleObject, public IOleControl {
         return Self().UIDeactivate();
       case OLEIVERB_DISCARDUNDOSTATE:
         return S_OK;
+      case OLEIVERB_PROPERTIES:
+        return ShowPropertyPages(parent);
       default:
         return verb < 0 ? E_NOTIMPL : OLEOBJ_S_INVALIDVERB;
     }
@@ -64,8 +70,15 @@ class OleObjectImpl : public IOleObject, public IOleControl {
     *clsid = Derived::ClassId();
     return S_OK;
   }
+  // From the registry; a control that names a string resource with its
+  // type name (static constexpr UINT kUserTypeNameId) answers with that when
+  // the registry has none.
   STDMETHODIMP GetUserType(DWORD form, LPOLESTR* type) override {
-    return OleRegGetUserType(Derived::ClassId(), form, type);
+    HRESULT hr = OleRegGetUserType(Derived::ClassId(), form, type);
+    if constexpr (requires { Derived::kUserTypeNameId; }) {
+      if (FAILED(hr) && type) hr = LoadUserTypeName(Derived::kUserTypeNameId, type);
+    }
+    return hr;
   }
   STDMETHODIMP SetExtent(DWORD aspect, SIZEL* size) override {
     if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
@@ -120,6 +133,33 @@ class OleObjectImpl : public IOleObject, public IOleControl {
   }
 
  private:
+  static HRESULT LoadUserTypeName(UINT id, LPOLESTR* type) {
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(Module::Instance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+    if (length <= 0 || !text) return REGDB_E_KEYMISSING;
+    auto* copy = static_cast<LPOLESTR>(CoTaskMemAlloc((static_cast<std::size_t>(length) + 1) * sizeof(wchar_t)));
+    if (!copy) return E_OUTOFMEMORY;
+    for (int i = 0; i < length; ++i) copy[i] = text[i];
+    copy[length] = L'\0';
+    *type = copy;
+    return S_OK;
+  }
+
+  // The modal property frame over this control, captioned with its short
+  // type name.
+  HRESULT ShowPropertyPages(HWND parent) {
+    std::span<const CLSID> pages = Derived::PropertyPages();
+    if (pages.empty()) return E_NOTIMPL;
+    LPOLESTR name = nullptr;
+    if (FAILED(OleRegGetUserType(Derived::ClassId(), USERCLASSTYPE_SHORT, &name))) name = nullptr;
+    IUnknown* object = static_cast<IOleObject*>(this);
+    HRESULT hr = OleCreatePropertyFrame(parent, 0, 0, name ? name : const_cast<LPOLESTR>(L""), 1, &object,
+                                        static_cast<ULONG>(pages.size()), const_cast<CLSID*>(pages.data()),
+                                        LOCALE_USER_DEFAULT, 0, nullptr);
+    CoTaskMemFree(name);
+    return hr;
+  }
+
   Derived& Self() { return *static_cast<Derived*>(this); }
   ControlState& State() { return Self().ControlData(); }
 };

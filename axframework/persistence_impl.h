@@ -1,7 +1,9 @@
 #pragma once
 // Persistence of the control's extent through a stream (IPersistStreamInit)
 // and through a storage (IPersistStorage, stream "Contents"); the format is
-// in extent_stream.h.
+// in extent_stream.h. A control that defines
+//   static constexpr DWORD kPersistedVersion;
+// stores that version word first and reads older ones (converted) too.
 #include <windows.h>
 #include <ole2.h>
 #include <ocidl.h>
@@ -24,6 +26,10 @@ class PersistenceImpl : public IPersistStreamInit, public IPersistStorage {
   // IPersistStreamInit
   STDMETHODIMP IsDirty() override { return State().dirty ? S_OK : S_FALSE; }
   STDMETHODIMP Load(LPSTREAM stream) override {
+    if (!stream) return E_POINTER;
+    if constexpr (Versioned()) {
+      if (HRESULT hr = LoadControlVersion(stream, Derived::kPersistedVersion); FAILED(hr)) return hr;
+    }
     HRESULT hr = LoadExtent(stream, State().extent);
     if (SUCCEEDED(hr)) {
       State().dirty = false;
@@ -32,13 +38,17 @@ class PersistenceImpl : public IPersistStreamInit, public IPersistStorage {
     return hr;
   }
   STDMETHODIMP Save(LPSTREAM stream, BOOL clearDirty) override {
+    if (!stream) return E_POINTER;
+    if constexpr (Versioned()) {
+      if (HRESULT hr = SaveControlVersion(stream, Derived::kPersistedVersion); FAILED(hr)) return hr;
+    }
     HRESULT hr = SaveExtent(stream, State().extent);
     if (SUCCEEDED(hr) && clearDirty) State().dirty = false;
     return hr;
   }
   STDMETHODIMP GetSizeMax(ULARGE_INTEGER* size) override {
     if (!size) return E_POINTER;
-    size->QuadPart = kExtentStreamSize;
+    size->QuadPart = kExtentStreamSize + (Versioned() ? sizeof(DWORD) : 0);
     return S_OK;
   }
   STDMETHODIMP InitNew() override {
@@ -66,6 +76,7 @@ class PersistenceImpl : public IPersistStreamInit, public IPersistStorage {
   STDMETHODIMP HandsOffStorage() override { return S_OK; }
 
  private:
+  static constexpr bool Versioned() { return requires { Derived::kPersistedVersion; }; }
   static constexpr const wchar_t* kContents = L"Contents";
   ControlState& State() { return static_cast<Derived*>(this)->ControlData(); }
 };

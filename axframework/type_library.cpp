@@ -74,6 +74,19 @@ HRESULT RegisterModuleTypeLibrary(bool perUser) {
   return RegisterTypeLib(lib.Get(), path.data(), nullptr);
 }
 
+HRESULT RegisterModuleTypeLibrary(const TypeLibraryId& id) {
+  std::wstring path;
+  ComPtr<ITypeLib> lib;
+  HRESULT hr = LoadOwnLibrary(path, lib);
+  if (FAILED(hr)) return hr;
+  {
+    LibAttr attr(lib.Get());
+    if (FAILED(hr = attr.Load())) return hr;
+    if (!InlineIsEqualGUID(attr->guid, *id.libid)) return TYPE_E_LIBNOTREGISTERED;
+  }
+  return RegisterTypeLib(lib.Get(), path.data(), nullptr);
+}
+
 HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   std::wstring path;
   ComPtr<ITypeLib> lib;

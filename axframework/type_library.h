@@ -25,6 +25,9 @@ HRESULT LoadModuleTypeInfo(const TypeLibraryId& id, REFGUID guid, ComPtr<ITypeIn
 // the module file's path. Per user through RegisterTypeLibForUser and
 // UnRegisterTypeLibForUser when the system has them, machine-wide otherwise.
 HRESULT RegisterModuleTypeLibrary(bool perUser);
+// Machine-wide, and only when the module's library is the one named (its
+// GUID); TYPE_E_LIBNOTREGISTERED for another library.
+HRESULT RegisterModuleTypeLibrary(const TypeLibraryId& id);
 HRESULT UnregisterModuleTypeLibrary(bool perUser);
 
 }  // namespace ax

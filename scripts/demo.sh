@@ -147,4 +147,54 @@ cmp tender.pdf tender.linux.pdf && echo "   the Linux tool writes the same bytes
 echo "== the same pages as PNG files"
 "$folvane_native" png -o tender.png page0.tif page1.tif page2.tif
 ls tender_*.PNG | sed 's/^/   /'
+
+# ---- The bidder's whole day, as the tendering page runs it ------------------
+# The scanning control registered with regsvr32 and the encryption control on
+# one page: Wine's JScript engine runs the page's script in the page host
+# (tests/pagehost), which sites both controls in Wine's ATL host window and
+# answers the dialogs as the bidder would. The virtual scanner stands in for
+# the scanner, the token image above for the USB token. The PDF, encrypted
+# with the token's USERID, goes to the tendering server, where the Linux
+# lockvale decrypts it.
+echo "== the bidder's day: scan three pages, bind them into a PDF, encrypt it with the token"
+folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win64/scanctl/Folvane.OCX")
+unregister_folvane() { "$wine_run" regsvr32 /s /u "$folvane_ocx" || true; }
+trap 'unregister_folvane; cleanup' EXIT
+echo "   regsvr32 Folvane.OCX"
+"$wine_run" regsvr32 /s "$folvane_ocx"
+"$root/scripts/install-virtual-scanner.sh" "$root/build/win64/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
+cat > bidder-day.js <<'JS'
+// The tendering page: <object id="scanner"> and <object id="crypt">.
+host.setScanner("config", "NUL");          // the virtual scanner: three A4 pages at 100 dpi
+host.setScanner("pages", "3");
+host.setScanner("width", "827");
+host.setScanner("height", "1169");
+host.setScanner("dpi", "100");
+// @step the bidder chooses the scanner
+host.answerSelection("Folvane Virtual Scanner");
+scanner.SelectScanner();
+// @step and scans; the page waits while the scanner delivers
+scanner.ScanNewDocument();
+host.check(host.pumpUntilPages(3, 30000), "three pages scanned");
+host.pump(300);
+// @step binds the pages into one PDF, named in the Save As dialog
+host.answerSaveAs("tender-scan.pdf");
+scanner.ConvertToPDF("扫描控件", "投标人", "投标文件 第一册", "商务标");
+host.check(host.fileExists("tender-scan.pdf"), "tender-scan.pdf written");
+// @step and encrypts it with the token's USERID after the PIN check
+var result = crypt.QVEncryptFile(1, "1234", 0, "", host.fullPath("tender-scan.pdf"),
+                                 host.fullPath("tender-scan.pdf.enc"));
+host.check(result === "", "tender-scan.pdf.enc encrypted");
+JS
+token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
+BIDDER_EXTRA_DLLOVERRIDES="sane.ds=n;gphoto2.ds=" FT_ND_API_TOKEN=$token_win \
+  "$wine_run" "$root/build/win64/tests/pagehost/pagehost.exe" \
+  scanner=VORLA.FolvaneCtrl.1 crypt=Lockvale.EnOrDecrypt bidder-day.js | tr -d '\r' | sed 's/^/   page: /'
+echo "== the tendering server decrypts it (Linux lockvale, the token's USERID as key)"
+"$native" decrypt tender-scan.pdf.enc tender-scan.server.pdf --key-file userid.key
+cmp tender-scan.pdf tender-scan.server.pdf && echo "   identical to the bidder's PDF: $(stat -c %s tender-scan.pdf) bytes"
+qpdf --check tender-scan.server.pdf >/dev/null && echo "   qpdf --check: no errors"
+pdfinfo -enc UTF-8 tender-scan.server.pdf | grep -E '^(Creator|Author|Title|Subject|Pages|Page size|PDF version):' | sed 's/^/   /'
+# ---- end of the bidder's day ------------------------------------------------
+
 echo "demo: done"

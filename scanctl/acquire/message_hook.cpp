@@ -4,10 +4,11 @@
 #include <map>
 #include <vector>
 
-#include "scan_session.h"
 
 thread_local HHOOK g_hMessageHook = nullptr;
-thread_local CScanSession* g_pHookSession = nullptr;
+thread_local folvane::HookClient* g_pHookSession = nullptr;
+
+using folvane::HookClient;
 
 namespace {
 
@@ -16,9 +17,9 @@ namespace {
 struct ThreadHook {
   HHOOK hook = nullptr;
   int users = 0;
-  std::vector<CScanSession*> sessions;
+  std::vector<HookClient*> sessions;
 
-  CScanSession* Served() const { return sessions.empty() ? nullptr : sessions.back(); }
+  HookClient* Served() const { return sessions.empty() ? nullptr : sessions.back(); }
   bool Unused() const { return users == 0 && sessions.empty(); }
 };
 
@@ -53,7 +54,7 @@ void Refresh(ThreadHooks::iterator entry) {
   if (thread.Unused()) Threads().erase(entry);
 }
 
-void WithdrawLocked(const CScanSession& session) {
+void WithdrawLocked(const HookClient& session) {
   auto& threads = Threads();
   for (auto entry = threads.begin(); entry != threads.end();) {
     const auto next = std::next(entry);
@@ -64,7 +65,7 @@ void WithdrawLocked(const CScanSession& session) {
 
 struct HookTarget {
   HHOOK hook = nullptr;
-  CScanSession* session = nullptr;
+  HookClient* session = nullptr;
 };
 
 HookTarget CurrentThreadTarget() {
@@ -84,7 +85,7 @@ HookTarget CurrentThreadTarget() {
 // Nothing may leave a Windows callback: a fault inside the transfer loop has
 // already ended the source's transfers (see TransferImages); the message then
 // counts as not claimed and goes on.
-bool OfferToSession(CScanSession& session, MSG* message) {
+bool OfferToSession(HookClient& session, MSG* message) {
   try {
     return session.IsSourceEnabled() && session.HookMessage(message);
   } catch (...) {
@@ -103,6 +104,8 @@ LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 namespace folvane {
+
+HookClient::~HookClient() { WithdrawHookSession(*this); }
 
 bool AttachMessageHook(DWORD threadId) {
   Locked lock;
@@ -132,7 +135,7 @@ void DetachMessageHook(DWORD threadId) {
   Refresh(entry);
 }
 
-bool PublishHookSession(CScanSession& session) {
+bool PublishHookSession(HookClient& session) {
   Locked lock;
   WithdrawLocked(session);
   ThreadHooks::iterator entry;
@@ -151,7 +154,7 @@ bool PublishHookSession(CScanSession& session) {
   return published;
 }
 
-void WithdrawHookSession(const CScanSession& session) {
+void WithdrawHookSession(const HookClient& session) {
   Locked lock;
   WithdrawLocked(session);
 }

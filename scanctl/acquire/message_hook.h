@@ -16,9 +16,31 @@
 // the hook takes the lock only to look its session up, never while the
 // session works, since a source may run a message loop of its own inside a
 // transfer and so re-enter the hook.
-#include "twain/twain_api.h"
+//
+// The hook knows only what it serves, a HookClient: the scan session
+// implements it, and the control decides what to publish and when.
+#include <windows.h>
 
-class CScanSession;
+namespace folvane {
+
+// What the hook hands its messages to. A client is withdrawn at the latest
+// when it is destroyed, so no hook ever reaches a dead one.
+class HookClient {
+ public:
+  HookClient() = default;
+  HookClient(const HookClient&) = delete;
+  HookClient& operator=(const HookClient&) = delete;
+
+  // Whether there is an enabled source to offer messages to.
+  virtual bool IsSourceEnabled() = 0;
+  // Offers the message to the enabled source; true when the source claimed it.
+  virtual bool HookMessage(MSG* message) = 0;
+
+ protected:
+  ~HookClient();
+};
+
+}  // namespace folvane
 
 // The calling thread's hook and the session that hook serves (null when the
 // thread has none), as of the thread's own last attach, detach, publish,
@@ -29,7 +51,7 @@ class CScanSession;
 // it: a session is never withdrawn from another thread while its own thread
 // is inside the hook.
 extern thread_local HHOOK g_hMessageHook;
-extern thread_local CScanSession* g_pHookSession;
+extern thread_local folvane::HookClient* g_pHookSession;
 
 LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam);
 
@@ -42,10 +64,10 @@ namespace folvane {
 bool AttachMessageHook(DWORD threadId);
 void DetachMessageHook(DWORD threadId);
 
-// Publishes the session on the calling thread, the thread that owns it;
+// Publishes the client on the calling thread, the thread that owns it;
 // false when it could not be recorded (out of memory), and is not served.
-bool PublishHookSession(CScanSession& session);
-// Safe for a session that was never published or is already withdrawn.
-void WithdrawHookSession(const CScanSession& session);
+bool PublishHookSession(HookClient& client);
+// Safe for a client that was never published or is already withdrawn.
+void WithdrawHookSession(const HookClient& client);
 
 }  // namespace folvane

@@ -1,6 +1,5 @@
 #include "scan_session.h"
 
-#include "message_hook.h"
 #include "scan_messages.h"
 #include "twain/global_memory.h"
 
@@ -17,11 +16,10 @@ std::string TempDirectoryPrefix() {
 
 }  // namespace
 
-CScanSession::CScanSession(const folvane::TwainManagerLibrary& library)
-    : CTwainSession(nullptr, library), m_pages(TempDirectoryPrefix()) {}
+CScanSession::CScanSession(const folvane::TwainManagerLibrary& library, folvane::SessionUi& ui)
+    : CTwainSession(nullptr, library), m_pages(TempDirectoryPrefix()), m_ui(ui) {}
 
 CScanSession::~CScanSession() {
-  folvane::WithdrawHookSession(*this);
   DeletePages();
   ReleaseManager();
 }
@@ -50,5 +48,5 @@ bool CScanSession::OpenWithHostWindow(HWND hostMainWindow) {
 }
 
 void CScanSession::StartScan() {
-  if (!Acquire(-1)) MessageBoxA(GetActiveWindow(), folvane::msg::kInstallScanner, nullptr, MB_OK);
+  if (!Acquire(-1)) m_ui.ShowMessage(folvane::msg::kInstallScanner);
 }

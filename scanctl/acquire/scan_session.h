@@ -6,21 +6,26 @@
 #include <string>
 
 #include "acquire/page_store.h"
+#include "message_hook.h"
+#include "output/pdf_assembly.h"
+#include "session_ui.h"
 #include "twain/twain_session.h"
 
-class CScanSession : public CTwainSession {
+class CScanSession : public CTwainSession, public folvane::HookClient {
  public:
   // The manager is not loaded yet: the control opens it with its host window.
-  explicit CScanSession(const folvane::TwainManagerLibrary& library = folvane::SystemTwainManagerLibrary());
-  // Withdraws the session from the hook, deletes the page files, then releases
-  // the manager (the source disabled and closed first).
+  explicit CScanSession(const folvane::TwainManagerLibrary& library = folvane::SystemTwainManagerLibrary(),
+                        folvane::SessionUi& ui = folvane::SystemSessionUi());
+  // Deletes the page files, then releases the manager (the source disabled
+  // and closed first). The control withdraws whatever it published on the
+  // hook before; a session published directly is withdrawn last of all.
   ~CScanSession() override;
 
   void OnImageReceived(HANDLE dib, const TW_IMAGEINFO& info) override;
-  virtual bool IsSourceEnabled();
+  bool IsSourceEnabled() override;
   // For the hook: offers a copy of the message to the enabled source; true
   // when the source claimed it.
-  virtual bool HookMessage(MSG* message);
+  bool HookMessage(MSG* message) override;
 
   // Opens the manager with the host's main window, as the control module
   // reports it; without one, the thread's active window.
@@ -29,6 +34,14 @@ class CScanSession : public CTwainSession {
   // interface and returns at once; the pages arrive through the hook.
   void StartScan();
 
+  // Behind ConvertToPDF and ConvertToJPG: without pages the user is asked to
+  // scan first; otherwise the Save As dialog (owned by `dialogOwner`, the
+  // host's main window or null) names the output, and any ending but OK
+  // leaves the document as it was. The core then writes the output and says
+  // whether the pages go; each failure it reports is shown to the user.
+  void ConvertToPDF(const folvane::PdfDocumentInfo& info, HWND dialogOwner);
+  void ConvertToJPG(HWND dialogOwner);
+
   // The page files (the document so far).
   void DeletePages() { m_pages.DeletePages(); }
   std::string PageFileName(std::uint32_t number) const { return m_pages.PageFileName(number); }
@@ -36,5 +49,8 @@ class CScanSession : public CTwainSession {
   const std::string& WorkPrefix() const { return m_pages.WorkPrefix(); }
 
  private:
+  bool AskOutputPath(const folvane::SaveAsDialog& dialog, HWND dialogOwner, std::string& path);
+
   folvane::PageStore m_pages;
+  folvane::SessionUi& m_ui;
 };

@@ -89,6 +89,11 @@ PdfObjectId WritePage(PdfWriter& pdf, PdfObjectId pagesId, const PageImage& imag
 }
 
 std::string InfoDictionary(const PdfDocumentInfo& info) {
+  if (const auto& u = info.unicode) {
+    return "<< /Creator " + PdfTextStringFromUtf16(u->creator) + "\n/Author " + PdfTextStringFromUtf16(u->author) +
+           "\n/Title " + PdfTextStringFromUtf16(u->title) + "\n/Subject " + PdfTextStringFromUtf16(u->subject) +
+           " >>";
+  }
   return "<< /Creator " + PdfTextStringFromGbk(info.creator) + "\n/Author " + PdfTextStringFromGbk(info.author) +
          "\n/Title " + PdfTextStringFromGbk(info.title) + "\n/Subject " + PdfTextStringFromGbk(info.subject) + " >>";
 }

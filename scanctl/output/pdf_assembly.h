@@ -9,18 +9,30 @@
 // `deletePages` says the PDF is complete on disk. On a failure the partial
 // output is removed and the pages stay for another attempt.
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 namespace folvane {
 
-// The document information entries, as ANSI (code page 936) text.
+// The document information entries as the caller's own UTF-16 text.
+struct PdfUnicodeInfo {
+  std::u16string creator;
+  std::u16string author;
+  std::u16string title;
+  std::u16string subject;
+};
+
+// The document information entries, as ANSI (code page 936) text; or, when
+// `unicode` is set, that text instead, written as given (a COM caller's
+// strings need no code page, so nothing is lost on the way).
 struct PdfDocumentInfo {
   std::string creator;
   std::string author;
   std::string title;
   std::string subject;
+  std::optional<PdfUnicodeInfo> unicode = std::nullopt;
 };
 
 enum class PdfAssemblyOutcome {

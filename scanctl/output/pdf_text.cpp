@@ -77,3 +77,24 @@ std::string PdfTextStringFromGbk(std::string_view gbk) {
 }
 
 }  // namespace folvane
+
+namespace folvane {
+
+std::string PdfTextStringFromUtf16(std::u16string_view utf16) {
+  std::string out = "<FEFF";
+  for (std::size_t i = 0; i < utf16.size(); ++i) {
+    const char16_t unit = utf16[i];
+    const bool high = unit >= 0xD800 && unit <= 0xDBFF;
+    const bool low = unit >= 0xDC00 && unit <= 0xDFFF;
+    if (high && i + 1 < utf16.size() && utf16[i + 1] >= 0xDC00 && utf16[i + 1] <= 0xDFFF) {
+      AppendHexUnit(out, unit);
+      AppendHexUnit(out, utf16[++i]);
+    } else {
+      AppendHexUnit(out, high || low ? static_cast<std::uint16_t>(kReplacement) : unit);
+    }
+  }
+  out.push_back('>');
+  return out;
+}
+
+}  // namespace folvane

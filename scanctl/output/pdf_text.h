@@ -12,5 +12,8 @@ namespace folvane {
 // "<FEFF....>" for the given GBK text. Bytes that are not valid GBK become
 // U+FFFD each, so a damaged string still shows its readable part.
 std::string PdfTextStringFromGbk(std::string_view gbk);
+// The same for UTF-16 text, unit for unit; a lone surrogate, which no reader
+// could show, becomes U+FFFD.
+std::string PdfTextStringFromUtf16(std::u16string_view utf16);
 
 }  // namespace folvane

@@ -7,12 +7,6 @@ namespace {
 
 DialogAnswerer* g_answerer = nullptr;
 
-bool IsDialog(HWND window) {
-  char name[32] = {};
-  GetClassNameA(window, name, sizeof(name));
-  return std::string(name) == "#32770";
-}
-
 BOOL CALLBACK SelectFirstListItem(HWND child, LPARAM) {
   char name[32] = {};
   GetClassNameA(child, name, sizeof(name));
@@ -24,19 +18,55 @@ BOOL CALLBACK SelectFirstListItem(HWND child, LPARAM) {
 }
 
 BOOL CALLBACK CloseDialog(HWND window, LPARAM fired) {
-  if (IsDialog(window) && IsWindowVisible(window)) {
+  if (IsDialogBox(window) && IsWindowVisible(window)) {
     *reinterpret_cast<bool*>(fired) = true;
     PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
   }
   return TRUE;
 }
 
+struct DescendantSearch {
+  int id;
+  const char* className;
+  HWND found;
+};
+
+BOOL CALLBACK MatchDescendant(HWND child, LPARAM param) {
+  auto* search = reinterpret_cast<DescendantSearch*>(param);
+  if (search->id != kAnyControlId && GetDlgCtrlID(child) != search->id) return TRUE;
+  char name[64] = {};
+  GetClassNameA(child, name, sizeof(name));
+  if (search->className && lstrcmpiA(name, search->className) != 0) return TRUE;
+  search->found = child;
+  return FALSE;
+}
+
 }  // namespace
+
+bool IsDialogBox(HWND window) {
+  char name[32] = {};
+  GetClassNameA(window, name, sizeof(name));
+  return std::string(name) == "#32770";
+}
+
+void PressDialogButton(HWND dialog, int button) {
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0);
+}
+
+HWND FindDescendant(HWND parent, int id, const char* className) {
+  DescendantSearch search{id, className, nullptr};
+  EnumChildWindows(parent, MatchDescendant, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 DialogAnswerer::DialogAnswerer(int button, UINT watchdogMs) : button_(button) {
   g_answerer = this;
   hook_ = SetWindowsHookExA(WH_CBT, OnCbt, nullptr, GetCurrentThreadId());
   watchdog_ = SetTimer(nullptr, 0, watchdogMs, OnWatchdog);
+}
+
+DialogAnswerer::DialogAnswerer(DialogHandler handler, UINT watchdogMs) : DialogAnswerer(IDOK, watchdogMs) {
+  handler_ = std::move(handler);
 }
 
 DialogAnswerer::~DialogAnswerer() {
@@ -51,7 +81,7 @@ LRESULT CALLBACK DialogAnswerer::OnCbt(int code, WPARAM wParam, LPARAM lParam) {
     HWND window = reinterpret_cast<HWND>(wParam);
     const bool known = std::any_of(g_answerer->pending_.begin(), g_answerer->pending_.end(),
                                    [&](const auto& p) { return p.second == window; });
-    if (IsDialog(window) && !known) {
+    if (IsDialogBox(window) && !known) {
       const UINT_PTR timer = SetTimer(nullptr, 0, 30, OnAnswerTimer);
       g_answerer->pending_.emplace_back(timer, window);
     }
@@ -78,8 +108,12 @@ void DialogAnswerer::Answer(HWND dialog) {
   texts_.push_back(text);
   captions_.push_back(caption);
   ++answered_;
+  if (handler_) {
+    handler_(dialog);
+    return;
+  }
   EnumChildWindows(dialog, SelectFirstListItem, 0);
-  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(button_, BN_CLICKED), 0);
+  PressDialogButton(dialog, button_);
 }
 
 void CALLBACK DialogAnswerer::OnWatchdog(HWND, UINT, UINT_PTR, DWORD) {

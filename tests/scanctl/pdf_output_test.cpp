@@ -33,6 +33,25 @@ TEST(PdfTextString, GbkBecomesUtf16BigEndianWithByteOrderMark) {
   for (const auto& c : cases) EXPECT_EQ(PdfTextStringFromGbk(c.gbk), c.pdf) << c.gbk;
 }
 
+// The control's strings come as UTF-16: written unit for unit, pairs kept,
+// characters no code page holds included.
+TEST(PdfTextString, Utf16IsWrittenAsGivenWithLoneSurrogatesReplaced) {
+  const struct {
+    std::u16string text;
+    const char* pdf;
+  } cases[] = {
+      {u"", "<FEFF>"},
+      {u"A(b)\\", "<FEFF0041002800620029005C>"},
+      {u"\u62db\u6807\u4db5", "<FEFF62DB68074DB5>"},             // 招标 and U+4DB5, outside GBK
+      {u"\U00020000\U0002A6D6", "<FEFFD840DC00D869DED6>"},        // CJK Extension B, as surrogate pairs
+      {std::u16string(u"a\0b", 3), "<FEFF006100000062>"},          // every unit, an embedded NUL too
+      {std::u16string(1, char16_t(0xD840)) + u"x", "<FEFFFFFD0078>"},  // a high surrogate alone
+      {std::u16string(1, char16_t(0xDC00)), "<FEFFFFFD>"},             // a low one alone
+      {u"x" + std::u16string(1, char16_t(0xD840)), "<FEFF0078FFFD>"},  // cut off at the end
+  };
+  for (const auto& c : cases) EXPECT_EQ(PdfTextStringFromUtf16(c.text), c.pdf) << c.pdf;
+}
+
 TEST(PageSizeForImage, PixelsAtTheirResolutionWithinReaderLimits) {
   const struct {
     const char* what;

@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# Self-registration of Folvane.OCX through the system's regsvr32, checked in
+# the registry afterwards. The architecture comes from the module: the x64
+# module is checked in the 64-bit registry view, the x86 one in the 32-bit view.
+#   registration_test.sh register OCX              register (twice), check every entry
+#   registration_test.sh unregister OCX            unregister (twice), check what goes and what stays
+#   registration_test.sh other-typelib OCX CALLER  a module whose type library has another GUID:
+#                                                  0x80040200 and no class registered
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+. "$root/scripts/wine-env.sh"
+
+mode=$1
+ocx_unix=$2
+ocx=$(winepath -w "$ocx_unix")
+control='{1A120455-117F-465E-9A30-36E519235911}'
+page='{0A56645C-3C91-4211-9BCB-E8ABB09C76F8}'
+libid='{D2762664-798E-44D9-B7BF-AE406F1E3519}'
+scriptable='{7DD95801-9882-11CF-9FA9-00AA006C42C4}'
+initializable='{7DD95802-9882-11CF-9FA9-00AA006C42C4}'
+fail=0
+
+pe=$(od -An -tu4 -j 60 -N 4 "$ocx_unix" | tr -d ' ')
+machine=$(od -An -tx2 -j $((pe + 4)) -N 2 "$ocx_unix" | tr -d ' ')
+case "$machine" in
+  8664) view=/reg:64 system='C:\windows\system32' win=win64 ;;
+  014c) view=/reg:32 system='C:\windows\syswow64' win=win32 ;;
+  *) echo "$ocx_unix: not a module for x64 or x86 (machine $machine)" >&2; exit 1 ;;
+esac
+reg() { wine "$system\\reg.exe" "$@" "$view"; }
+
+# `reg query /s` of keys as lines "KEY" and "KEY|NAME|DATA" (NAME empty for
+# the default value), HKEY_CLASSES_ROOT spelled HKCR.
+dump() {
+  local key
+  for key in "$@"; do
+    reg query "$key" /s 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
+      /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); print key; next }
+      /^    / { line = substr($0, 5); i = index(line, "    REG_"); if (i == 0) next;
+                name = substr(line, 1, i - 1); rest = substr(line, i + 4); j = index(rest, "    ");
+                data = j ? substr(rest, j + 4) : ""; if (name ~ /^\(/) name = "";
+                print key "|" name "|" data }' || true
+  done
+}
+snapshot=
+expect_value() {  # expect_value KEY NAME|"" EXPECTED   (in $snapshot)
+  grep -q -F -x -- "$1|$2|$3" <<<"$snapshot" && return 0
+  local got
+  got=$(grep -F -- "$1|$2|" <<<"$snapshot" | head -n 1)
+  echo "FAIL: $1 ${2:-(default)}: expected '$3', found '${got:-nothing}'"
+  fail=1
+}
+expect_key() { grep -q -F -x -- "$1" <<<"$snapshot" || { echo "FAIL: missing key $1"; fail=1; }; }
+expect_no_value() { ! grep -q -F -- "$1|$2|" <<<"$snapshot" || { echo "FAIL: $1 has a value '$2'"; fail=1; }; }
+has_key() { reg query "$1" >/dev/null 2>&1; }
+expect_no_key() { ! has_key "$1" || { echo "FAIL: key $1 still there"; fail=1; }; }
+
+regsvr() {
+  local code=0
+  wine regsvr32 /s "$@" || code=$?
+  [ "$code" = 0 ] || { echo "FAIL: regsvr32 $* exited $code"; fail=1; }
+}
+
+check_entries() {
+  local short k="HKCR\\CLSID\\$control" p="HKCR\\CLSID\\$page"
+  # The module is named by its short path, as the system gives it.
+  # (Wine's cmd mangles a quoted name here: the build path holds no blank.)
+  short=$(wine "$system\\cmd.exe" /c "for %I in ($ocx) do @echo %~sI" | tr -d '\r')
+  [ -n "$short" ] && [ "$short" != "$ocx" ] || { echo "FAIL: no short path for $ocx ('$short')"; fail=1; }
+  snapshot=$(dump "$k" "$p" "HKCR\\VORLA.FolvaneCtrl.1")
+  expect_value "$k" "" "Folvane Control"
+  expect_value "$k\\ProgID" "" VORLA.FolvaneCtrl.1
+  expect_value "$k\\InprocServer32" "" "$short"
+  expect_value "$k\\InprocServer32" ThreadingModel Apartment
+  expect_value "$k\\ToolboxBitmap32" "" "$short, 1"
+  expect_value "$k\\MiscStatus" "" 0
+  expect_value "$k\\MiscStatus\\1" "" 132241
+  expect_key "$k\\Control"
+  expect_value "$k\\TypeLib" "" "$libid"
+  expect_value "$k\\Version" "" 1.0
+  expect_key "$k\\Implemented Categories\\$scriptable"
+  expect_key "$k\\Implemented Categories\\$initializable"
+  if grep -q -F "$k\\Insertable" <<<"$snapshot"; then echo "FAIL: Insertable registered"; fail=1; fi
+  expect_value "HKCR\\VORLA.FolvaneCtrl.1" "" "Folvane Control"
+  expect_value "HKCR\\VORLA.FolvaneCtrl.1\\CLSID" "" "$control"
+  # The page: its name and server, nothing else.
+  expect_value "$p" "" "Folvane Property Page"
+  expect_value "$p\\InprocServer32" "" "$short"
+  expect_no_value "$p\\InprocServer32" ThreadingModel
+  [ "$(grep -c -F -- "$p" <<<"$snapshot")" = 4 ] || { echo "FAIL: more under the page's key than name and server"; fail=1; }
+  expect_no_key "HKCR\\FOLVANE.FolvanePropPage.1"
+  # The type library, from the module's own path.
+  snapshot=$(dump "HKCR\\TypeLib\\$libid")
+  expect_value "HKCR\\TypeLib\\$libid\\1.0\\409\\$win" "" "$ocx"
+  check_categories
+}
+
+# The two category definitions with their descriptions for locale 409.
+check_categories() {
+  snapshot=$(dump "HKCR\\Component Categories\\$scriptable" "HKCR\\Component Categories\\$initializable")
+  expect_value "HKCR\\Component Categories\\$scriptable" 409 "Controls that are safely scriptable"
+  expect_value "HKCR\\Component Categories\\$initializable" 409 "Controls safely initializable from persistent data"
+}
+
+case $mode in
+  register)
+    regsvr "$ocx"
+    check_entries
+    regsvr "$ocx"
+    check_entries
+    ;;
+  unregister)
+    # A 16-bit server registered under the same CLSID keeps the class's key:
+    # only the 32-bit server and the toolbox bitmap go.
+    reg add "HKCR\\CLSID\\$control\\InprocServer" /ve /d folvane16.ocx /f >/dev/null
+    regsvr /u "$ocx"
+    snapshot=$(dump "HKCR\\CLSID\\$control")
+    expect_value "HKCR\\CLSID\\$control\\InprocServer" "" folvane16.ocx
+    expect_value "HKCR\\CLSID\\$control\\MiscStatus\\1" "" 132241
+    expect_no_key "HKCR\\CLSID\\$control\\InprocServer32"
+    expect_no_key "HKCR\\CLSID\\$control\\ToolboxBitmap32"
+    reg delete "HKCR\\CLSID\\$control\\InprocServer" /f >/dev/null
+    # Without it the whole class goes (the type library is already unregistered).
+    regsvr /u "$ocx"
+    expect_no_key "HKCR\\CLSID\\$control"
+    expect_no_key "HKCR\\CLSID\\$page"
+    expect_no_key "HKCR\\VORLA.FolvaneCtrl.1"
+    expect_no_key "HKCR\\TypeLib\\$libid\\1.0"
+    check_categories
+    regsvr /u "$ocx"
+    ;;
+  other-typelib)
+    caller=$3
+    wine regsvr32 /s /u "$ocx" >/dev/null 2>&1 || true
+    result=$(wine "$caller" "$ocx" DllRegisterServer | tr -d '\r')
+    [ "$result" = 0x80040200 ] || { echo "FAIL: DllRegisterServer gave $result, expected 0x80040200"; fail=1; }
+    expect_no_key "HKCR\\CLSID\\$control"
+    expect_no_key "HKCR\\CLSID\\$page"
+    expect_no_key "HKCR\\VORLA.FolvaneCtrl.1"
+    code=0
+    wine regsvr32 /s "$ocx" || code=$?
+    echo "regsvr32 on that module exits $code"
+    [ "$code" != 0 ] || { echo "FAIL: regsvr32 reported success"; fail=1; }
+    ;;
+  *)
+    echo "usage: $0 register|unregister OCX | other-typelib OCX CALLER" >&2
+    exit 2
+    ;;
+esac
+
+[ "$fail" = 0 ] && echo "PASS: registration $mode"
+exit "$fail"
