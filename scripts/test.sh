@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, builds the native, sanitizer,
-# x64 and x86 configurations, and runs the native, sanitizer and Wine suites.
+# fuzz, x64 and x86 configurations, and runs the native, sanitizer, fuzz
+# (each target briefly, see fuzz/) and Wine suites.
 # (x86 builds only: this kernel cannot run 32-bit code.)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -9,7 +10,7 @@ jobs=${BIDDER_JOBS:-$(nproc)}
 
 "$root/scripts/install-deps.sh"
 
-for preset in native native-sanitize win64 win32; do
+for preset in native native-sanitize fuzz win64 win32; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
@@ -20,7 +21,7 @@ trap '"$root/scripts/wine-prefix.sh" stop' EXIT
 "$root/scripts/wine-prefix.sh" start
 
 status=0
-for preset in native native-sanitize win64; do
+for preset in native native-sanitize fuzz win64; do
   echo "== test $preset"
   ctest --preset "$preset" -j "$jobs" || status=1
 done

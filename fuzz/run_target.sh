@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Runs one fuzz target, for ctest and scripts/fuzz.sh.
+#   run_target.sh replay TARGET REGRESSIONS
+#       runs every input saved in REGRESSIONS once (none saved: nothing to do)
+#   run_target.sh fuzz TARGET REGRESSIONS SEEDS WORK SECONDS MAX_LEN
+#       fuzzes for SECONDS from the seeds, the saved inputs and WORK/corpus
+#       (which keeps what it finds for the next run); a failing input is
+#       written to WORK/artifacts/.
+set -euo pipefail
+mode=$1 target=$2 regressions=$3
+# A page may take 512 MiB decoded; beyond that memory is a fault.
+limits=(-rss_limit_mb=2048 -timeout=60)
+case "$mode" in
+  replay)
+    shopt -s nullglob
+    inputs=("$regressions"/*)
+    if [ ${#inputs[@]} -eq 0 ]; then
+      echo "no saved inputs in $regressions"
+      exit 0
+    fi
+    exec "$target" "${limits[@]}" "${inputs[@]}"
+    ;;
+  fuzz)
+    seeds=$4 work=$5 seconds=$6 maxLen=$7
+    mkdir -p "$work/corpus" "$work/artifacts"
+    dirs=("$work/corpus" "$seeds")
+    [ -d "$regressions" ] && dirs+=("$regressions")
+    exec "$target" "${limits[@]}" -max_total_time="$seconds" -max_len="$maxLen" \
+      -artifact_prefix="$work/artifacts/" -print_final_stats=1 "${dirs[@]}"
+    ;;
+  *)
+    echo "usage: run_target.sh replay|fuzz TARGET ..." >&2
+    exit 2
+    ;;
+esac
