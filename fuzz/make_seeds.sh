@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes the fuzz targets' seeds into DIR/<kind>/ with the project's own
 # fixture makers: the test suite's page files, its bitmaps, and token images
-# made by `lockvale token init`.
+# made by `lockvale token init`; key files and extent records by hand.
 #   make_seeds.sh DIR MAKE_PAGE_FIXTURES MAKE_DIB_SEEDS LOCKVALE
 set -euo pipefail
 dir=$1 makePages=$2 makeDibs=$3 lockvale=$4
@@ -21,3 +21,9 @@ printf 'FT_ND_API token image 1\r\n# by hand\r\nfixed-code = 00ff\r\ndirectory =
 printf 'a pass phrase' >"$dir/key/phrase"
 : >"$dir/key/empty"
 printf 'raw\0key\377\r\n' >"$dir/key/raw"
+
+# Extent records as the control writes them (version 0x0800, VT_UI4 sizes),
+# an older version with VT_I4 sizes, and one with bytes after it.
+printf '\000\010\000\000\023\000\240\017\000\000\023\000\100\037\000\000' >"$dir/extent/written"
+printf '\000\004\000\000\003\000\001\000\000\000\003\000\377\377\377\177' >"$dir/extent/older"
+printf '\000\010\000\000\023\000\000\000\000\000\023\000\000\000\000\000tail' >"$dir/extent/trailing"

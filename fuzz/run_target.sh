@@ -3,9 +3,9 @@
 #   run_target.sh replay TARGET REGRESSIONS
 #       runs every input saved in REGRESSIONS once (none saved: nothing to do)
 #   run_target.sh fuzz TARGET REGRESSIONS SEEDS WORK SECONDS MAX_LEN
-#       fuzzes for SECONDS from the seeds, the saved inputs and WORK/corpus
-#       (which keeps what it finds for the next run); a failing input is
-#       written to WORK/artifacts/.
+#       fuzzes for SECONDS (or $BIDDER_FUZZ_SECONDS, for scripts/fuzz.sh)
+#       from the seeds, the saved inputs and WORK/corpus (which keeps what it
+#       finds for the next run); a failing input is written to WORK/artifacts/.
 set -euo pipefail
 mode=$1 target=$2 regressions=$3
 # A page may take 512 MiB decoded; beyond that memory is a fault.
@@ -21,7 +21,7 @@ case "$mode" in
     exec "$target" "${limits[@]}" "${inputs[@]}"
     ;;
   fuzz)
-    seeds=$4 work=$5 seconds=$6 maxLen=$7
+    seeds=$4 work=$5 seconds=${BIDDER_FUZZ_SECONDS:-$6} maxLen=$7
     mkdir -p "$work/corpus" "$work/artifacts"
     dirs=("$work/corpus" "$seeds")
     [ -d "$regressions" ] && dirs+=("$regressions")
