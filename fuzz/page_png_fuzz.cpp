@@ -2,6 +2,7 @@
 // picture or reports the page unreadable and leaves no file.
 #include <cstdlib>
 #include <filesystem>
+#include <span>
 #include <string_view>
 
 #include "fuzz_file.h"

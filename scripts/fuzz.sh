@@ -5,6 +5,7 @@
 # input lands in build/fuzz/fuzz/work/<target>/artifacts/; once mended, save
 # it under fuzz/regressions/<target>/ so that ctest replays it.
 #   scripts/fuzz.sh [SECONDS] [TARGET...]     (targets: see fuzz/CMakeLists.txt)
+# BIDDER_FUZZ_FLAGS in the environment adds libFuzzer flags.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
