@@ -121,8 +121,9 @@ TEST(TokenImage, LargeImagesParseInLinearTime) {
     const ParsedTokenImage parsed = ParseTokenImage(*text);
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(parsed.image) << parsed.error;
-    // Some 0.05 s natively, 27 s before; room for sanitizers and a busy machine.
-    EXPECT_LT(seconds, 3.0);
+    // 0.04 s optimised and 0.5 s with the sanitizers, against 27 s optimised
+    // before: room for a busy machine.
+    EXPECT_LT(seconds, 10.0);
   }
   EXPECT_FALSE(ParseTokenImage(directories + "directory = d0\n").image);
   EXPECT_FALSE(ParseTokenImage(files + "file = v 0\n").image);
