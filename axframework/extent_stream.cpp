@@ -1,65 +1,33 @@
 #include "extent_stream.h"
 
-#include <cstring>
+#include <algorithm>
 
 namespace ax {
-namespace {
 
-HRESULT ReadExact(IStream* stream, void* data, ULONG size) {
-  ULONG read = 0;
-  HRESULT hr = stream->Read(data, size, &read);
-  if (FAILED(hr)) return hr;
-  return read == size ? S_OK : STG_E_READFAULT;
-}
-
-HRESULT ReadDimension(IStream* stream, LONG& value) {
-  VARTYPE type = VT_EMPTY;
-  HRESULT hr = ReadExact(stream, &type, sizeof type);
-  if (FAILED(hr)) return hr;
-  if (type != VT_UI4 && type != VT_I4) return E_FAIL;
-  DWORD raw = 0;
-  if (FAILED(hr = ReadExact(stream, &raw, sizeof raw))) return hr;
-  // An extent is a size: a negative or huge one is not a state to restore.
-  if (raw > 0x7FFFFFFFu) return E_FAIL;
-  value = static_cast<LONG>(raw);
-  return S_OK;
-}
-
-}  // namespace
+static_assert(VT_UI4 == 19 && VT_I4 == 3, "the record's types");
 
 HRESULT SaveExtent(IStream* stream, const SIZEL& extent) {
   if (!stream) return E_POINTER;
-  unsigned char buffer[kExtentStreamSize];
-  unsigned char* p = buffer;
-  auto put = [&p](const void* data, std::size_t size) {
-    std::memcpy(p, data, size);
-    p += size;
-  };
-  const DWORD version = kExtentStreamVersion;
-  const VARTYPE type = VT_UI4;
-  const DWORD cx = static_cast<DWORD>(extent.cx);
-  const DWORD cy = static_cast<DWORD>(extent.cy);
-  put(&version, sizeof version);
-  put(&type, sizeof type);
-  put(&cx, sizeof cx);
-  put(&type, sizeof type);
-  put(&cy, sizeof cy);
+  const auto bytes = FormatExtentRecord(extent.cx, extent.cy);
   ULONG written = 0;
-  HRESULT hr = stream->Write(buffer, kExtentStreamSize, &written);
+  HRESULT hr = stream->Write(bytes.data(), kExtentStreamSize, &written);
   if (FAILED(hr)) return hr;
   return written == kExtentStreamSize ? S_OK : STG_E_WRITEFAULT;
 }
 
 HRESULT LoadExtent(IStream* stream, SIZEL& extent) {
   if (!stream) return E_POINTER;
-  DWORD version = 0;
-  HRESULT hr = ReadExact(stream, &version, sizeof version);
+  std::array<std::uint8_t, kExtentRecordSize> bytes{};
+  ULONG read = 0;
+  HRESULT hr = stream->Read(bytes.data(), kExtentStreamSize, &read);
   if (FAILED(hr)) return hr;
-  if (version > kExtentStreamVersion) return E_FAIL;
-  SIZEL loaded{};
-  if (FAILED(hr = ReadDimension(stream, loaded.cx))) return hr;
-  if (FAILED(hr = ReadDimension(stream, loaded.cy))) return hr;
-  extent = loaded;
+  const ExtentRecord record = ParseExtentRecord(std::span(bytes.data(), std::min<std::size_t>(read, bytes.size())));
+  switch (record.status) {
+    case ExtentRecordStatus::kShort: return STG_E_READFAULT;
+    case ExtentRecordStatus::kRefused: return E_FAIL;
+    case ExtentRecordStatus::kRead: break;
+  }
+  extent = {record.cx, record.cy};
   return S_OK;
 }
 

@@ -1,8 +1,6 @@
 #pragma once
-// The persisted form of a control's extent, shared by IPersistStreamInit and
-// IPersistStorage (stream "Contents"): a 32-bit format version (0x0800), then
-// the width and the height, each as a VARTYPE (VT_UI4) and a 32-bit value,
-// little-endian. Versions above 0x0800 are refused; VT_I4 values are read too.
+// The control's extent through a stream, in the record of extent_record.h,
+// shared by IPersistStreamInit and IPersistStorage (stream "Contents").
 //
 // A control may put a version word of its own first (a 32-bit value, the
 // major version in the high 16 bits): state stored by an older version of
@@ -11,12 +9,16 @@
 #include <ole2.h>
 #include <objidl.h>
 
+#include "extent_record.h"
+
 namespace ax {
 
-inline constexpr DWORD kExtentStreamVersion = 0x0800;
-inline constexpr ULONG kExtentStreamSize = 4 + 2 * (2 + 4);
+inline constexpr DWORD kExtentStreamVersion = kExtentRecordVersion;
+inline constexpr ULONG kExtentStreamSize = kExtentRecordSize;
 
 HRESULT SaveExtent(IStream* stream, const SIZEL& extent);
+// STG_E_READFAULT when the stream ends before the record does, E_FAIL for a
+// record that is refused; the extent is left as it was on any failure.
 HRESULT LoadExtent(IStream* stream, SIZEL& extent);
 
 HRESULT SaveControlVersion(IStream* stream, DWORD version);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Brings a Debian 12 machine to what the project needs, and only what is missing:
-#   1. Debian packages (compilers, MinGW-w64, Wine, libraries, PDF/TIFF checkers);
+#   1. Debian packages (compilers, clang with libFuzzer, MinGW-w64, Wine,
+#      libraries, PDF/TIFF checkers);
 #   2. the zh_CN.UTF-8 locale, so that Wine runs with ANSI code page 936;
 #   3. static libdeflate, libtiff and libpng cross-built for x86_64 and i686 MinGW
 #      from Debian's source packages, into a cache outside the source tree.
@@ -16,6 +17,7 @@ as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }
 
 packages=(
   build-essential cmake ninja-build pkg-config dpkg-dev locales time
+  clang libclang-rt-14-dev
   mingw-w64 mingw-w64-tools g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix
   libz-mingw-w64-dev
   wine wine64 libwine-dev

@@ -5,18 +5,30 @@
 
 namespace bidder::cli {
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+FileRead ReadWholeFile(const std::string& path, std::size_t maxBytes) {
+  FileRead result;
   std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "rb"), &std::fclose);
-  if (!file) return std::nullopt;
-  std::string bytes;
+  if (!file) return result;
   char block[64 * 1024];
   for (;;) {
-    const std::size_t count = std::fread(block, 1, sizeof block, file.get());
-    bytes.append(block, count);
-    if (count < sizeof block) break;
+    // One byte more than the limit tells a file of exactly maxBytes from a longer one.
+    const std::size_t left = maxBytes - result.bytes.size();
+    const std::size_t wanted = left < sizeof block ? left + 1 : sizeof block;
+    const std::size_t count = std::fread(block, 1, wanted, file.get());
+    if (count > left) {
+      result.bytes.clear();
+      result.status = FileReadStatus::kTooLarge;
+      return result;
+    }
+    result.bytes.append(block, count);
+    if (count < wanted) break;
   }
-  if (std::ferror(file.get())) return std::nullopt;
-  return bytes;
+  if (std::ferror(file.get())) {
+    result.bytes.clear();
+    return result;
+  }
+  result.status = FileReadStatus::kRead;
+  return result;
 }
 
 }  // namespace bidder::cli

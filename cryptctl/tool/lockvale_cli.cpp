@@ -10,6 +10,11 @@
 namespace lockvale::cli {
 namespace {
 
+// A key string is a pass phrase or a token's USERID: no real one comes near
+// this. Reading stops here, so a device or a pipe named as the key file
+// cannot take the process's memory.
+constexpr std::size_t kMaxKeyFileBytes = 64 * 1024;
+
 constexpr char kUsage[] =
     "usage: lockvale encrypt|decrypt SRC DST KEY [--key-bits 128|40]\n"
     "  KEY is exactly one of:\n"
@@ -87,13 +92,18 @@ int RunCipher(const std::vector<std::string>& args, const Platform& platform, st
       keyString = std::move(*gbk);
     }
   } else if (cmd.keyFile) {
+    using bidder::cli::FileReadStatus;
     auto path = platform.toFilePath(*cmd.keyFile);
-    auto bytes = path ? bidder::cli::ReadWholeFile(*path) : std::nullopt;
-    if (!bytes) {
+    auto file = path ? bidder::cli::ReadWholeFile(*path, kMaxKeyFileBytes) : bidder::cli::FileRead{};
+    if (file.status == FileReadStatus::kTooLarge) {
+      err << "lockvale: the key file " << *cmd.keyFile << " is larger than " << kMaxKeyFileBytes << " bytes\n";
+      return kExitFailure;
+    }
+    if (file.status != FileReadStatus::kRead) {
       err << "lockvale: cannot read the key file " << *cmd.keyFile << "\n";
       return kExitFailure;
     }
-    keyString = std::move(*bytes);
+    keyString = std::move(file.bytes);
   }
 
   // A path the platform cannot express fails as a name the file system rejects.

@@ -101,22 +101,16 @@ bool PageTiff::Check() {
   if (!TIFFIsCODECConfigured(Defaulted<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE))) return false;
   const std::uint64_t samples = Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
   const std::uint64_t bits = Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  if ((width_ * samples * bits + 7) / 8 * height_ > kMaxDecodedBytes) return false;
+  const std::uint64_t decodedBytes = (width_ * samples * bits + 7) / 8 * height_;
+  if (decodedBytes > kMaxDecodedBytes) return false;
 
   const auto orientation = Defaulted<std::uint16_t>(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
   if (orientation != ORIENTATION_TOPLEFT && orientation != ORIENTATION_BOTLEFT) return false;
   bottomUp_ = orientation == ORIENTATION_BOTLEFT;
 
-  // Every strip or tile lies inside the file, before any is read.
+  // Every strip or tile is where the directory says, before any is read.
   const std::uint32_t units = Tiled() ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
-  if (units == 0) return false;
-  for (std::uint32_t i = 0; i < units; ++i) {
-    int error = 0;
-    const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &error);
-    if (error) return false;
-    const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif, i, &error);
-    if (error || offset > size_ || bytes > size_ - offset) return false;
-  }
+  if (units == 0 || !StrileTablesMatch(units) || !StrilesApart(units, decodedBytes)) return false;
 
   // One strip, or one row of tiles, decoded whole.
   std::uint64_t unitBytes = 0, unitPixels = 0;
@@ -136,6 +130,81 @@ bool PageTiff::Check() {
   }
   unitsFit_ = unitBytes != 0 && unitBytes <= kMaxUnitBytes && unitPixels * 4 <= kMaxUnitBytes;
   return true;
+}
+
+// libtiff pads an offset or byte count table shorter than the number of
+// strips or tiles with zeros (the missing tiles are then drawn from the
+// file's header), so the tables' lengths are read from the directory itself.
+bool PageTiff::StrileTablesMatch(std::uint32_t units) {
+  const bool big = TIFFIsBigTIFF(tif_) != 0, bigEndian = TIFFIsBigEndian(tif_) != 0;
+  const std::uint64_t directory = TIFFCurrentDirOffset(tif_);
+  const std::size_t countBytes = big ? 8 : 2, entryBytes = big ? 20 : 12, lengthBytes = big ? 8 : 4;
+  auto number = [bigEndian](const std::uint8_t* p, std::size_t bytes) {
+    std::uint64_t v = 0;
+    for (std::size_t i = 0; i < bytes; ++i) v |= std::uint64_t{p[bigEndian ? bytes - 1 - i : i]} << (8 * i);
+    return v;
+  };
+  const std::int64_t here = Tell(file_);
+  auto readAt = [this](std::uint64_t at, std::uint8_t* to, std::size_t bytes) {
+    return at <= size_ && bytes <= size_ - at && Seek(file_, static_cast<std::int64_t>(at), SEEK_SET) &&
+           std::fread(to, 1, bytes, file_) == bytes;
+  };
+  std::uint8_t count[8];
+  if (here < 0 || !readAt(directory, count, countBytes)) return false;
+  // libtiff reads no more entries than this either.
+  const std::uint64_t entries = number(count, countBytes);
+  if (entries == 0 || entries > 65535) return false;
+  std::vector<std::uint8_t> table(static_cast<std::size_t>(entries) * entryBytes);
+  if (!readAt(directory + countBytes, table.data(), table.size())) return false;
+  Seek(file_, here, SEEK_SET);
+
+  // libtiff reads one uncompressed strip as strips of its own (contiguous,
+  // within the stored one), which tables of one entry describe.
+  const bool chopped = !Tiled() && Defaulted<std::uint16_t>(tif_, TIFFTAG_COMPRESSION, COMPRESSION_NONE) ==
+                                       COMPRESSION_NONE;
+  // Strips and tiles share their tables in libtiff: either tag may hold them, once.
+  int offsetTables = 0, byteCountTables = 0;
+  for (std::size_t at = 0; at < table.size(); at += entryBytes) {
+    const auto tag = number(&table[at], 2), length = number(&table[at + 4], lengthBytes);
+    const bool offsets = tag == TIFFTAG_STRIPOFFSETS || tag == TIFFTAG_TILEOFFSETS;
+    const bool byteCounts = tag == TIFFTAG_STRIPBYTECOUNTS || tag == TIFFTAG_TILEBYTECOUNTS;
+    if ((offsets || byteCounts) && length != units && !(chopped && length == 1)) return false;
+    offsetTables += offsets;
+    byteCountTables += byteCounts;
+  }
+  return offsetTables == 1 && byteCountTables == 1;
+}
+
+// No page file the control writes has empty strips or strips that share
+// bytes: a few compressed bytes pointed at by every strip would decode to
+// the whole limit. Strips apart from each other hold at most the file's
+// size together, and the decoded size is bounded by what they hold.
+bool PageTiff::StrilesApart(std::uint32_t units, std::uint64_t decodedBytes) const {
+  std::uint64_t stored = 0, end = 0;
+  bool ascending = true;
+  for (std::uint32_t i = 0; i < units; ++i) {
+    int error = 0;
+    const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif_, i, &error);
+    if (error) return false;
+    const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif_, i, &error);
+    if (error || offset == 0 || bytes == 0 || offset > size_ || bytes > size_ - offset) return false;
+    ascending = ascending && offset >= end;
+    end = offset + bytes;
+    stored += bytes;
+    if (stored > size_) return false;
+  }
+  if (!ascending) {
+    // Rare: writers store strips in order. Sorted, each must end before the next starts.
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> spans(units);
+    for (std::uint32_t i = 0; i < units; ++i) {
+      int error = 0;
+      spans[i] = {TIFFGetStrileOffsetWithErr(tif_, i, &error), TIFFGetStrileByteCountWithErr(tif_, i, &error)};
+    }
+    std::sort(spans.begin(), spans.end());
+    for (std::size_t i = 1; i < spans.size(); ++i)
+      if (spans[i - 1].first + spans[i - 1].second > spans[i].first) return false;
+  }
+  return decodedBytes <= kFreeDecodedBytes || decodedBytes / kMaxDecodedPerStoredByte < stored;
 }
 
 std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample) {

@@ -22,14 +22,25 @@ inline constexpr std::uint64_t kMaxDecodedBytes = 512ull << 20;
 // conversion handles) hold one such unit in memory: it may take this much,
 // both in the file's own samples and as 32-bit pixels.
 inline constexpr std::uint64_t kMaxUnitBytes = 64ull << 20;
+// Decoding costs time in proportion to the decoded bytes, which codecs can
+// draw from very few stored bytes: beyond the first kFreeDecodedBytes, a
+// page must store one byte in its strips or tiles for every
+// kMaxDecodedPerStoredByte bytes it decodes to (more than Deflate, PackBits
+// or LZW ever reach; only page files made to hurt, or huge blank bilevel
+// pages, come near it).
+inline constexpr std::uint64_t kFreeDecodedBytes = 64ull << 20;
+inline constexpr std::uint64_t kMaxDecodedPerStoredByte = 4096;
 
 class PageTiff {
  public:
   // nullptr when the file is missing, is not a TIFF, or breaks a limit: a
   // side of 0 or above kMaxImageSide, more than kMaxDecodedBytes decoded, a
-  // codec this libtiff lacks, a strip or tile that reaches past the end of
-  // the file, or an orientation other than top-left and bottom-left (rotated
-  // and mirrored pages are not shown by either output).
+  // codec this libtiff lacks, an orientation other than top-left and
+  // bottom-left (rotated and mirrored pages are not shown by either output),
+  // strip or tile tables whose length is not the number of strips or tiles,
+  // a strip or tile that is empty, reaches past the end of the file or
+  // overlaps another, or more decoded bytes than the stored ones allow (see
+  // kMaxDecodedPerStoredByte).
   static std::unique_ptr<PageTiff> Open(const std::string& path);
   ~PageTiff();
   PageTiff(const PageTiff&) = delete;
@@ -50,6 +61,8 @@ class PageTiff {
  private:
   PageTiff() = default;
   bool Check();
+  bool StrileTablesMatch(std::uint32_t units);
+  bool StrilesApart(std::uint32_t units, std::uint64_t decodedBytes) const;
 
   std::FILE* file_ = nullptr;
   std::uint64_t size_ = 0;

@@ -8,6 +8,15 @@
 #include "tool/folvane_commands.h"
 
 namespace folvane::cli {
+namespace {
+
+// More than any bitmap a page can be made of (the outputs read no page of
+// over 512 MiB of pixels); reading stops here, so a device or a pipe named
+// as the bitmap cannot take the process's memory.
+constexpr std::size_t kMaxBitmapFileBytes = std::size_t{1} << 30;
+
+}  // namespace
+
 int RunPageCommand(const std::vector<std::string>& args, const Platform& platform, std::ostream&,
                    std::ostream& err) {
   std::vector<std::string> positional;
@@ -25,13 +34,17 @@ int RunPageCommand(const std::vector<std::string>& args, const Platform& platfor
   const auto out = FilePathOrReport(platform, positional[1], err);
   if (!in || !out) return kExitFailure;
 
-  const auto file = bidder::cli::ReadWholeFile(*in);
-  if (!file) {
+  const auto file = bidder::cli::ReadWholeFile(*in, kMaxBitmapFileBytes);
+  if (file.status == bidder::cli::FileReadStatus::kTooLarge) {
+    err << "folvane: " << positional[0] << ": larger than " << kMaxBitmapFileBytes << " bytes, more than a page holds\n";
+    return kExitFailure;
+  }
+  if (file.status != bidder::cli::FileReadStatus::kRead) {
     err << "folvane: " << positional[0] << ": cannot read it\n";
     return kExitFailure;
   }
   const auto dib = PackedDibFromBmpFile(
-      std::span(reinterpret_cast<const std::uint8_t*>(file->data()), file->size()));
+      std::span(reinterpret_cast<const std::uint8_t*>(file.bytes.data()), file.bytes.size()));
   if (!dib || !DibView::Parse(*dib)) {
     err << "folvane: " << positional[0]
         << ": not a bitmap a page can be made of (uncompressed, 1, 4, 8 or 24 bits per pixel)\n";

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <stdexcept>
+#include <string>
 
 #include "axframework/class_factory.h"
 #include "axframework/com_ptr.h"
@@ -144,6 +145,39 @@ TEST_F(ControlObjectTest, ExtentChangesThroughEitherInterfaceAndResetsOnInitNew)
   ASSERT_EQ(object->GetExtent(DVASPECT_CONTENT, &size), S_OK);
   EXPECT_EQ(size.cx, 100);  // back to the default
   EXPECT_EQ(persist->IsDirty(), S_FALSE);
+}
+
+// A stream that ends early reads as a fault, a record that is refused as a
+// failure; either way the extent stays as it was. A refused field counts
+// even in a stream that ends after it, as when the record is read field by
+// field.
+TEST_F(ControlObjectTest, ExtentStreamsThatCannotBeReadLeaveTheExtent) {
+  const std::string written("\x00\x08\x00\x00\x13\x00\x2c\x01\x00\x00\x13\x00\x90\x01\x00\x00", 16);
+  const struct {
+    const char* what;
+    std::string bytes;
+    HRESULT expected;
+  } cases[] = {
+      {"empty", "", STG_E_READFAULT},
+      {"ends in the height", written.substr(0, 13), STG_E_READFAULT},
+      {"a later version", std::string("\x01\x08\x00\x00", 4) + written.substr(4), E_FAIL},
+      {"a later version, nothing after it", std::string("\x01\x08\x00\x00", 4), E_FAIL},
+      {"a string for the width", written.substr(0, 4) + std::string("\x08\x00", 2) + written.substr(6), E_FAIL},
+      {"a negative height", written.substr(0, 12) + std::string("\xff\xff\xff\xff", 4), E_FAIL},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ax::ComPtr<IStream> stream;
+    ASSERT_EQ(CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()), S_OK);
+    ULONG stored = 0;
+    ASSERT_EQ(stream->Write(c.bytes.data(), static_cast<ULONG>(c.bytes.size()), &stored), S_OK);
+    LARGE_INTEGER zero{};
+    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    SIZEL extent{7, 8};
+    EXPECT_EQ(ax::LoadExtent(stream.Get(), extent), c.expected);
+    EXPECT_EQ(extent.cx, 7);
+    EXPECT_EQ(extent.cy, 8);
+  }
 }
 
 TEST_F(ControlObjectTest, QuickActivationReportsStatusAndTakesTheSite) {

@@ -83,5 +83,30 @@ TEST(LockvaleCli, FailuresPrintTheControlsMessage) {
   }
 }
 
+// A key file is read up to 64 KiB: one of exactly that size is the key
+// string, anything longer is refused with its own message, and reading
+// stops at the limit (a device that never ends once grew memory without end).
+TEST(LockvaleCli, KeyFilesAreBounded) {
+  TempDir dir;
+  WriteFile(dir / "plain", "bounded");
+  const std::string largest(64 * 1024, 'k');
+  WriteFile(dir / "largest", largest);
+  Outcome o = RunTool({"encrypt", dir / "plain", dir / "out", "--key-file", dir / "largest"});
+  ASSERT_EQ(o.exitCode, kExitOk) << o.err;
+  ASSERT_EQ(TransformFile(dir / "plain", dir / "expected", largest, FileCipherDirection::kEncrypt), "");
+  EXPECT_EQ(ReadFile(dir / "out"), ReadFile(dir / "expected"));
+
+  WriteFile(dir / "too-large", largest + "k");
+  std::vector<std::string> tooLarge = {dir / "too-large"};
+#ifndef _WIN32
+  tooLarge.push_back("/dev/zero");
+#endif
+  for (const std::string& keyFile : tooLarge) {
+    o = RunTool({"encrypt", dir / "plain", dir / "out2", "--key-file", keyFile});
+    EXPECT_EQ(o.exitCode, kExitFailure) << keyFile;
+    EXPECT_EQ(o.err, "lockvale: the key file " + keyFile + " is larger than 65536 bytes\n");
+  }
+}
+
 }  // namespace
 }  // namespace lockvale::cli

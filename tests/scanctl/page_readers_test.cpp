@@ -166,5 +166,96 @@ TEST(PageReaders, BothOutputsSkipTheSameFiles) {
   EXPECT_EQ(ConvertPageToPng(page, png), PngPageOutcome::kWritten);
 }
 
+// Hand-made strip and tile tables no writer makes. Strips that share bytes
+// once let a 5 KB file decode the whole 512 MiB limit (seconds in either
+// output), and a tile offset table shorter than the tiles once drew a page
+// from the file's own header; both outputs refuse them in the same opener.
+TEST(PageReaders, BothOutputsRefuseStripsAndTilesTheFileDoesNotHold) {
+  using test::TiffField;
+  constexpr std::uint32_t kAt = test::kHandMadeDataOffset;
+  // An 8-bit grey Deflate page of `strips` strips of `width` x `rows` with the given tables.
+  auto stripped = [](std::uint32_t width, std::uint32_t rows, std::uint32_t strips, std::vector<std::uint32_t> offsets,
+                     std::vector<std::uint32_t> byteCounts, const std::string& data) {
+    const std::uint32_t height = rows * strips;
+    return test::TiffWithFields({{256, 4, {width}},
+                                 {257, 4, {height}},
+                                 {258, 3, {8}},
+                                 {259, 3, {COMPRESSION_ADOBE_DEFLATE}},
+                                 {262, 3, {PHOTOMETRIC_MINISBLACK}},
+                                 {273, 4, std::move(offsets)},
+                                 {277, 3, {1}},
+                                 {278, 4, {rows}},
+                                 {279, 4, std::move(byteCounts)}},
+                                data);
+  };
+  const std::string strip = test::DeflatedZeros(64 * 16);
+  const auto n = static_cast<std::uint32_t>(strip.size());
+  const std::string bomb = test::DeflatedZeros(8192 * 128);
+  const auto b = static_cast<std::uint32_t>(bomb.size());
+  // A white bilevel row coded in G4 is one bit: 16384 rows of 65536 pixels, 128 MiB, in 2 KB.
+  const std::string whiteRows(16384 / 8, '\xff');
+  auto g4 = [&](std::uint32_t height) {
+    return test::TiffWithFields({{256, 4, {65536}},
+                                 {257, 4, {height}},
+                                 {258, 3, {1}},
+                                 {259, 3, {COMPRESSION_CCITTFAX4}},
+                                 {262, 3, {PHOTOMETRIC_MINISWHITE}},
+                                 {273, 4, {kAt}},
+                                 {277, 3, {1}},
+                                 {278, 4, {height}},
+                                 {279, 4, {static_cast<std::uint32_t>(whiteRows.size())}}},
+                                whiteRows);
+  };
+  const struct {
+    const char* what;
+    std::string file;
+    bool read;
+  } cases[] = {
+      {"two strips in order", stripped(64, 16, 2, {kAt, kAt + n}, {n, n}, strip + strip), true},
+      {"two strips, the second stored first", stripped(64, 16, 2, {kAt + n, kAt}, {n, n}, strip + strip), true},
+      {"512 strips sharing one strip's bytes",
+       stripped(8192, 128, 512, std::vector<std::uint32_t>(512, kAt), std::vector<std::uint32_t>(512, b), bomb), false},
+      {"the second strip starting inside the first",
+       stripped(64, 16, 2, {kAt, kAt + n - 1}, {n, n}, strip + strip), false},
+      {"the first strip starting inside the second, which is stored first",
+       stripped(64, 16, 2, {kAt + n - 1, kAt}, {n, n}, strip + strip), false},
+      {"a strip of no bytes", stripped(64, 16, 2, {kAt, kAt + n}, {n, 0}, strip + strip), false},
+      {"a strip at offset 0", stripped(64, 16, 2, {kAt, 0}, {n, n}, strip + strip), false},
+      {"fewer byte counts than strips", stripped(64, 16, 2, {kAt, kAt + n}, {n}, strip + strip), false},
+      {"more offsets than strips", stripped(64, 16, 1, {kAt, kAt + n}, {n}, strip + strip), false},
+      // 36 tiles of 16384 x 256, one offset: libtiff makes the others 0.
+      {"a tile offset table shorter than the tiles",
+       test::TiffWithFields({{256, 4, {65301}},
+                             {257, 4, {2049}},
+                             {258, 3, {1}},
+                             {259, 3, {COMPRESSION_CCITTFAX4}},
+                             {262, 3, {PHOTOMETRIC_MINISWHITE}},
+                             {277, 3, {1}},
+                             {322, 4, {16384}},
+                             {323, 4, {256}},
+                             {324, 4, {kAt}},
+                             {325, 3, std::vector<std::uint32_t>(36, 60)}},
+                            std::string(16, '\0')),
+       false},
+      {"no strip byte counts",
+       test::TiffWithFields({{256, 4, {64}}, {257, 4, {16}}, {258, 3, {8}}, {259, 3, {COMPRESSION_ADOBE_DEFLATE}},
+                             {262, 3, {PHOTOMETRIC_MINISBLACK}}, {273, 4, {kAt}}, {277, 3, {1}}},
+                            strip),
+       false},
+      {"64 MiB of white rows from 1 KB", g4(8192), true},
+      {"128 MiB of white rows from 2 KB", g4(16384), false},
+  };
+  TempDir dir;
+  const std::string page = dir / "page.tif", png = dir / "page.PNG";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    bidder::test::WriteFile(page, c.file);
+    EXPECT_EQ(LoadPageImage(page).has_value(), c.read) << "PDF";
+    EXPECT_EQ(ConvertPageToPng(page, png), c.read ? PngPageOutcome::kWritten : PngPageOutcome::kPageUnreadable)
+        << "PNG";
+    std::filesystem::remove(png);
+  }
+}
+
 }  // namespace
 }  // namespace folvane

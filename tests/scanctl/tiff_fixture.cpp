@@ -1,5 +1,7 @@
 #include "tiff_fixture.h"
 
+#include <libdeflate.h>
+
 #include <algorithm>
 #include <memory>
 #include <stdexcept>
@@ -173,6 +175,50 @@ std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_
   put(0, 4);
   for (std::size_t i = 0; i < dataBytes; ++i) out.push_back(static_cast<char>(i * 7));
   return out;
+}
+
+std::string TiffWithFields(std::vector<TiffField> fields, const std::string& data) {
+  std::sort(fields.begin(), fields.end(), [](const TiffField& a, const TiffField& b) { return a.tag < b.tag; });
+  std::string out("II*\0", 4);
+  auto put = [](std::string& to, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) to.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
+  };
+  const std::uint32_t ifd = (kHandMadeDataOffset + static_cast<std::uint32_t>(data.size()) + 1) & ~1u;
+  put(out, ifd, 4);
+  out += data;
+  out.resize(ifd, '\0');
+  std::string arrays;  // values that do not fit in their entry, after the directory
+  const std::uint32_t arraysAt = ifd + 2 + static_cast<std::uint32_t>(fields.size()) * 12 + 4;
+  put(out, static_cast<std::uint32_t>(fields.size()), 2);
+  for (const TiffField& f : fields) {
+    const int size = f.type == 3 ? 2 : 4;
+    put(out, f.tag, 2);
+    put(out, f.type, 2);
+    put(out, static_cast<std::uint32_t>(f.values.size()), 4);
+    std::string values;
+    for (std::uint32_t v : f.values) put(values, v, size);
+    if (values.size() <= 4) {
+      values.resize(4, '\0');
+      out += values;
+    } else {
+      put(out, arraysAt + static_cast<std::uint32_t>(arrays.size()), 4);
+      arrays += values;
+    }
+  }
+  put(out, 0, 4);
+  return out + arrays;
+}
+
+std::string DeflatedZeros(std::size_t bytes) {
+  const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
+      libdeflate_alloc_compressor(12), &libdeflate_free_compressor);
+  if (!compressor) throw std::runtime_error("no compressor");
+  const std::vector<char> zeros(bytes);
+  std::string packed(libdeflate_zlib_compress_bound(compressor.get(), bytes), '\0');
+  const std::size_t size = libdeflate_zlib_compress(compressor.get(), zeros.data(), bytes, packed.data(), packed.size());
+  if (size == 0) throw std::runtime_error("libdeflate refused");
+  packed.resize(size);
+  return packed;
 }
 
 }  // namespace folvane::test

@@ -52,4 +52,20 @@ std::string HandMadeTiff(std::uint32_t width, std::uint32_t height, std::uint16_
                          std::uint16_t compression, std::uint16_t photometric, std::uint32_t stripBytes,
                          std::size_t dataBytes);
 
+// One field of a hand-made directory: SHORT (3) or LONG (4) values.
+struct TiffField {
+  std::uint16_t tag, type;
+  std::vector<std::uint32_t> values;
+};
+
+// A little-endian TIFF with one directory of `fields` (any order; written
+// sorted by tag), for files whose strip or tile tables no writer makes:
+// `data` sits at offset kHandMadeDataOffset, the directory and the values
+// that do not fit in an entry after it.
+inline constexpr std::uint32_t kHandMadeDataOffset = 8;
+std::string TiffWithFields(std::vector<TiffField> fields, const std::string& data);
+
+// A Deflate stream of `bytes` zero bytes, as a strip holds it.
+std::string DeflatedZeros(std::size_t bytes);
+
 }  // namespace folvane::test

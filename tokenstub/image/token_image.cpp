@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace ftnd {
 namespace {
@@ -101,7 +103,8 @@ class Parser {
 
   bool Directory(std::string_view name) {
     if (!IsValidDirectoryName(name)) return Error("bad directory name");
-    if (image_.FindDirectory(name)) return Error("directory " + std::string(name) + " is given twice");
+    if (!directoryIndex_.emplace(std::string(name), image_.directories.size()).second)
+      return Error("directory " + std::string(name) + " is given twice");
     image_.directories.push_back({std::string(name), {}});
     return true;
   }
@@ -109,15 +112,15 @@ class Parser {
   bool File(std::string_view value) {
     const auto words = Words(value);
     if (words.size() < 2 || words.size() > 3) return Error("expected file = DIRECTORY ID HEX");
-    auto dir = std::find_if(image_.directories.begin(), image_.directories.end(),
-                            [&](const TokenDirectory& d) { return d.name == words[0]; });
-    if (dir == image_.directories.end()) return Error("file in an undeclared directory");
+    const auto dir = directoryIndex_.find(std::string(words[0]));
+    if (dir == directoryIndex_.end()) return Error("file in an undeclared directory");
     const auto id = ParseFileId(words[1]);
     if (!id) return Error("the file id is not a 32-bit decimal number");
-    if (dir->FindFile(*id)) return Error("file " + std::string(words[1]) + " is given twice");
+    if (!fileKeys_.insert(std::uint64_t{dir->second} << 32 | *id).second)
+      return Error("file " + std::string(words[1]) + " is given twice");
     TokenFile file{*id, {}};
     if (words.size() == 3 && !Hex(words[2], file.bytes)) return false;
-    dir->files.push_back(std::move(file));
+    image_.directories[dir->second].files.push_back(std::move(file));
     return true;
   }
 
@@ -138,6 +141,11 @@ class Parser {
   }
 
   TokenImage image_;
+  // What is declared so far, for repeats: an image may hold tens of
+  // thousands of directories or files, and searching the image's own lists
+  // for each would make parsing quadratic in its size.
+  std::unordered_map<std::string, std::size_t> directoryIndex_;  // name -> position in image_.directories
+  std::unordered_set<std::uint64_t> fileKeys_;                    // directory position << 32 | file id
   std::size_t line_ = 0;
   bool seenSerial_ = false, seenPin_ = false, seenFixedCode_ = false;
   std::string error_;

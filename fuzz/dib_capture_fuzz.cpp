@@ -1,0 +1,37 @@
+// Bitmaps stored as scanned pages: a packed DIB as a native transfer hands
+// it over, or (input starting "BM") a bitmap file as `folvane page` reads
+// it. A bitmap the parser takes is stored, and the page file it makes is
+// read back by the outputs' opener with the bitmap's size.
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "acquire/dib.h"
+#include "acquire/dib_page_writer.h"
+#include "fuzz_file.h"
+#include "output/page_tiff.h"
+#include "tool/bmp_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  const std::span<const std::uint8_t> input(data, size);
+  std::optional<std::vector<std::uint8_t>> fromFile;
+  if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
+    fromFile = folvane::PackedDibFromBmpFile(input);
+    if (!fromFile) return 0;
+  }
+  const std::span<const std::uint8_t> packed = fromFile ? std::span<const std::uint8_t>(*fromFile) : input;
+  const auto dib = folvane::DibView::Parse(packed);
+  if (!dib) return 0;
+  const std::string page = bidder::fuzz::WorkDir() / "page.tif";
+  if (!folvane::WriteDibPage(packed, page)) return 0;
+  const auto opened = folvane::PageTiff::Open(page);
+  // Sides the outputs refuse are stored today (another check's business);
+  // a page within their limits must open as the bitmap it came from.
+  if (dib->Width() <= folvane::kMaxImageSide && dib->Height() <= folvane::kMaxImageSide &&
+      (!opened || opened->Width() != dib->Width() || opened->Height() != dib->Height()))
+    std::abort();
+  std::filesystem::remove(page);
+  return 0;
+}
