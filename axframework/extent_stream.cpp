@@ -3,6 +3,16 @@
 #include <algorithm>
 
 namespace ax {
+namespace {
+
+HRESULT ReadExact(IStream* stream, void* data, ULONG size) {
+  ULONG read = 0;
+  HRESULT hr = stream->Read(data, size, &read);
+  if (FAILED(hr)) return hr;
+  return read == size ? S_OK : STG_E_READFAULT;
+}
+
+}  // namespace
 
 static_assert(VT_UI4 == 19 && VT_I4 == 3, "the record's types");
 
