@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 namespace ftnd {
 namespace {
 
@@ -108,22 +106,16 @@ TEST(TokenImage, DamagedImagesNeverCrash) {
 }
 
 // Images near the size limit that are nothing but directories, or files of
-// one directory, parse in time proportional to their size (a search of the
-// lists read so far for every line made a megabyte take many seconds), and
-// a repeat at the very end is still found.
-TEST(TokenImage, LargeImagesParseInLinearTime) {
+// one directory, are read whole, and a repeat at the very end is still found
+// (bench/token_image_bench measures how the time grows with the size).
+TEST(TokenImage, LargeImagesOfOneKindAreReadWholeAndRepeatsFound) {
   std::string directories(kHeader), files = std::string(kHeader) + "directory = v\n";
   for (int i = 0; directories.size() < kMaxImageBytes - 100; ++i)
     directories += "directory = d" + std::to_string(i) + "\n";
   for (int i = 0; files.size() < kMaxImageBytes - 100; ++i) files += "file = v " + std::to_string(i) + "\n";
   for (const std::string* text : {&directories, &files}) {
-    const auto start = std::chrono::steady_clock::now();
     const ParsedTokenImage parsed = ParseTokenImage(*text);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     ASSERT_TRUE(parsed.image) << parsed.error;
-    // 0.04 s optimised and 0.5 s with the sanitizers, against 27 s optimised
-    // before: room for a busy machine.
-    EXPECT_LT(seconds, 10.0);
   }
   EXPECT_FALSE(ParseTokenImage(directories + "directory = d0\n").image);
   EXPECT_FALSE(ParseTokenImage(files + "file = v 0\n").image);
