@@ -30,6 +30,17 @@ case "$machine" in
 esac
 reg() { wine "$system\\reg.exe" "$@" "$view"; }
 
+# Registered from a folder whose name is longer than 8.3 allows, so that the
+# short path the entries must hold differs from the full one wherever the
+# build tree is.
+if [ "$mode" != other-typelib ]; then
+  copy_dir=$WINEPREFIX/drive_c/folvane-registration-$win
+  mkdir -p "$copy_dir"
+  cp -f "$ocx_unix" "$copy_dir/Folvane.OCX"
+  ocx_unix=$copy_dir/Folvane.OCX
+  ocx=$(winepath -w "$ocx_unix")
+fi
+
 # `reg query /s` of keys as lines "KEY" and "KEY|NAME|DATA" (NAME empty for
 # the default value), HKEY_CLASSES_ROOT spelled HKCR.
 dump() {
