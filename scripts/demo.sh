@@ -156,13 +156,15 @@ ls tender_*.PNG | sed 's/^/   /'
 # the scanner, the token image above for the USB token. The PDF, encrypted
 # with the token's USERID, goes to the tendering server, where the Linux
 # lockvale decrypts it.
-echo "== the bidder's day: scan three pages, bind them into a PDF, encrypt it with the token"
-folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win64/scanctl/Folvane.OCX")
+# In x86, the build most bidders' browsers load: the 32-bit page host, the x86
+# controls and the x86 virtual scanner under Wine's 32-bit TWAIN manager.
+echo "== the bidder's day (x86): scan three pages, bind them into a PDF, encrypt it with the token"
+folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win32/scanctl/Folvane.OCX")
 unregister_folvane() { "$wine_run" regsvr32 /s /u "$folvane_ocx" || true; }
 trap 'unregister_folvane; cleanup' EXIT
 echo "   regsvr32 Folvane.OCX"
 "$wine_run" regsvr32 /s "$folvane_ocx"
-"$root/scripts/install-virtual-scanner.sh" "$root/build/win64/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
+"$root/scripts/install-virtual-scanner.sh" "$root/build/win32/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
 cat > bidder-day.js <<'JS'
 // The tendering page: <object id="scanner"> and <object id="crypt">.
 host.setScanner("config", "NUL");          // the virtual scanner: three A4 pages at 100 dpi
@@ -188,7 +190,7 @@ host.check(result === "", "tender-scan.pdf.enc encrypted");
 JS
 token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
 BIDDER_EXTRA_DLLOVERRIDES="sane.ds=n;gphoto2.ds=" FT_ND_API_TOKEN=$token_win \
-  "$wine_run" "$root/build/win64/tests/pagehost/pagehost.exe" \
+  "$wine_run" "$root/build/win32/tests/pagehost/pagehost.exe" \
   scanner=VORLA.FolvaneCtrl.1 crypt=Lockvale.EnOrDecrypt bidder-day.js | tr -d '\r' | sed 's/^/   page: /'
 echo "== the tendering server decrypts it (Linux lockvale, the token's USERID as key)"
 "$native" decrypt tender-scan.pdf.enc tender-scan.server.pdf --key-file userid.key
