@@ -22,31 +22,7 @@ appid='{2745315A-825E-4CBF-86FE-C787C480DE6A}'
 libid='{A8B6B100-ADA1-4AEB-A82B-E28D0147CD0B}'
 fail=0
 
-# `wine reg query /s` of keys as lines "KEY" and "KEY|NAME|DATA" (NAME empty
-# for the default value), roots spelled short (HKCR, HKCU, HKLM).
-dump() {
-  local key
-  for key in "$@"; do
-    wine reg query "$key" /s "$view" 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
-      /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); sub(/^HKEY_CURRENT_USER/, "HKCU", key);
-                 sub(/^HKEY_LOCAL_MACHINE/, "HKLM", key); print key; next }
-      /^    / { line = substr($0, 5); i = index(line, "    REG_"); if (i == 0) next;
-                name = substr(line, 1, i - 1); rest = substr(line, i + 4); j = index(rest, "    ");
-                data = j ? substr(rest, j + 4) : ""; if (name ~ /^\(/) name = "";
-                print key "|" name "|" data }' || true
-  done
-}
-snapshot=
-expect_value() {  # expect_value KEY NAME|"" EXPECTED   (in $snapshot)
-  grep -q -F -x -- "$1|$2|$3" <<<"$snapshot" && return 0
-  local got
-  got=$(grep -F -- "$1|$2|" <<<"$snapshot" | head -n 1)
-  echo "FAIL: $1 ${2:-(default)}: expected '$3', found '${got:-nothing}'"
-  fail=1
-}
-expect_key() { grep -q -F -x -- "$1" <<<"$snapshot" || { echo "FAIL: missing key $1"; fail=1; }; }
-has_key() { wine reg query "$1" "$view" >/dev/null 2>&1; }
-expect_no_key() { ! has_key "$1" || { echo "FAIL: key $1 still there"; fail=1; }; }
+. "$root/tests/support/registry_checks.sh"
 
 # The control's entries under one classes root (HKCR, or the user's classes).
 check_entries() {

@@ -21,14 +21,11 @@ scriptable='{7DD95801-9882-11CF-9FA9-00AA006C42C4}'
 initializable='{7DD95802-9882-11CF-9FA9-00AA006C42C4}'
 fail=0
 
-pe=$(od -An -tu4 -j 60 -N 4 "$ocx_unix" | tr -d ' ')
-machine=$(od -An -tx2 -j $((pe + 4)) -N 2 "$ocx_unix" | tr -d ' ')
-case "$machine" in
-  8664) view=/reg:64 system='C:\windows\system32' win=win64 ;;
-  014c) view=/reg:32 system='C:\windows\syswow64' win=win32 ;;
-  *) echo "$ocx_unix: not a module for x64 or x86 (machine $machine)" >&2; exit 1 ;;
-esac
-reg() { wine "$system\\reg.exe" "$@" "$view"; }
+. "$root/scripts/wine-arch.sh"
+arch=$(pe_arch "$ocx_unix")
+view=$(wine_reg_view "$arch")
+win=$(wine_typelib_platform "$arch")
+. "$root/tests/support/registry_checks.sh"
 
 # Registered from a folder whose name is longer than 8.3 allows, so that the
 # short path the entries must hold differs from the full one wherever the
@@ -41,32 +38,6 @@ if [ "$mode" != other-typelib ]; then
   ocx=$(winepath -w "$ocx_unix")
 fi
 
-# `reg query /s` of keys as lines "KEY" and "KEY|NAME|DATA" (NAME empty for
-# the default value), HKEY_CLASSES_ROOT spelled HKCR.
-dump() {
-  local key
-  for key in "$@"; do
-    reg query "$key" /s 2>/dev/null | tr -d '\r' | LC_ALL=C awk '
-      /^HKEY_/ { key = $0; sub(/^HKEY_CLASSES_ROOT/, "HKCR", key); print key; next }
-      /^    / { line = substr($0, 5); i = index(line, "    REG_"); if (i == 0) next;
-                name = substr(line, 1, i - 1); rest = substr(line, i + 4); j = index(rest, "    ");
-                data = j ? substr(rest, j + 4) : ""; if (name ~ /^\(/) name = "";
-                print key "|" name "|" data }' || true
-  done
-}
-snapshot=
-expect_value() {  # expect_value KEY NAME|"" EXPECTED   (in $snapshot)
-  grep -q -F -x -- "$1|$2|$3" <<<"$snapshot" && return 0
-  local got
-  got=$(grep -F -- "$1|$2|" <<<"$snapshot" | head -n 1)
-  echo "FAIL: $1 ${2:-(default)}: expected '$3', found '${got:-nothing}'"
-  fail=1
-}
-expect_key() { grep -q -F -x -- "$1" <<<"$snapshot" || { echo "FAIL: missing key $1"; fail=1; }; }
-expect_no_value() { ! grep -q -F -- "$1|$2|" <<<"$snapshot" || { echo "FAIL: $1 has a value '$2'"; fail=1; }; }
-has_key() { reg query "$1" >/dev/null 2>&1; }
-expect_no_key() { ! has_key "$1" || { echo "FAIL: key $1 still there"; fail=1; }; }
-
 regsvr() {
   local code=0
   wine regsvr32 /s "$@" || code=$?
@@ -76,8 +47,8 @@ regsvr() {
 check_entries() {
   local short k="HKCR\\CLSID\\$control" p="HKCR\\CLSID\\$page"
   # The module is named by its short path, as the system gives it.
-  # (Wine's cmd mangles a quoted name here: the build path holds no blank.)
-  short=$(wine "$system\\cmd.exe" /c "for %I in ($ocx) do @echo %~sI" | tr -d '\r')
+  # (Wine's cmd mangles a quoted name here: the copy's path holds no blank.)
+  short=$(wine cmd /c "for %I in ($ocx) do @echo %~sI" | tr -d '\r')
   [ -n "$short" ] && [ "$short" != "$ocx" ] || { echo "FAIL: no short path for $ocx ('$short')"; fail=1; }
   snapshot=$(dump "$k" "$p" "HKCR\\VORLA.FolvaneCtrl.1")
   expect_value "$k" "" "Folvane Control"
