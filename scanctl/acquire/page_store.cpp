@@ -14,6 +14,13 @@ std::string PageStore::PageFileName(std::uint32_t number) const {
   return workPrefix_ + std::to_string(number) + ".tif";
 }
 
+std::vector<std::string> PageStore::PageFileNames() const {
+  std::vector<std::string> names;
+  names.reserve(pageCount_);
+  for (std::uint32_t i = 0; i < pageCount_; ++i) names.push_back(PageFileName(i));
+  return names;
+}
+
 bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) noexcept {
   if (packedDib.empty()) return false;
   // A count that cannot grow cannot name another page.
