@@ -18,7 +18,7 @@ namespace {
 using bidder::test::ReadFile;
 using bidder::test::TempDir;
 using bidder::test::WriteFile;
-using test::DibSpec;
+using test::DibFixture;
 using test::GreyRamp;
 using test::MakeDib;
 using test::RandomPalette;
@@ -36,7 +36,7 @@ struct Layout {
 
 struct PageKind {
   const char* name;
-  DibSpec spec;
+  DibFixture spec;
   Layout layout;
 };
 
@@ -113,7 +113,7 @@ TEST(DibPageWriter, BilevelBitsAreStoredAsScannedWhateverThePaletteOrder) {
   // The same bits under both palette orders: the photometric tag, not the
   // data, tells them apart, so a PDF can take the G4 data as it is.
   TempDir dir;
-  DibSpec spec{1, 40, 8, false, {kBlack, kWhite}};
+  DibFixture spec{1, 40, 8, false, {kBlack, kWhite}};
   const auto zeroIsBlack = MakeDib(spec);
   spec.palette = {kWhite, kBlack};
   const auto zeroIsWhite = MakeDib(spec);
@@ -137,7 +137,7 @@ TEST(DibPageWriter, WritesTheScannersResolutionOrTheDefault) {
   };
   const Case cases[] = {{11811, 11811, 300, 300}, {7874, 3937, 200, 100}, {0, 0, 96, 96}, {0, 23622, 600, 600}};
   for (const Case& c : cases) {
-    DibSpec spec{8, 10, 10, false, GreyRamp(8)};
+    DibFixture spec{8, 10, 10, false, GreyRamp(8)};
     spec.xPelsPerMeter = c.xPpm;
     spec.yPelsPerMeter = c.yPpm;
     const std::string path = dir / "page.tif";

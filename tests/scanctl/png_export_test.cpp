@@ -19,7 +19,7 @@ namespace {
 using bidder::test::ReadFile;
 using bidder::test::TempDir;
 using bidder::test::WriteFile;
-using test::DibSpec;
+using test::DibFixture;
 using test::MakeDib;
 namespace fs = std::filesystem;
 
@@ -53,7 +53,7 @@ TEST(PngNames, DropFourCharactersAndNumberOnlySeveralPages) {
 
 TEST(PngExport, EveryKindOfPageDecodesToTheScannedPixels) {
   struct Case {
-    DibSpec spec;
+    DibFixture spec;
     int pngBitDepth, pngColourType;
   };
   const Case cases[] = {
