@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "pagefile/tiff_field.h"
+
 namespace folvane {
 namespace {
 
@@ -60,12 +62,6 @@ int Silence(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 struct OptionsFree {
   void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
 };
-
-template <typename T>
-T Defaulted(TIFF* tif, ttag_t tag, T fallback) {
-  T value{};
-  return TIFFGetFieldDefaulted(tif, tag, &value) ? value : fallback;
-}
 
 }  // namespace
 
