@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 #include "acquire/page_resolution.h"
 #include "acquire/tiff_file.h"
 #include "pagefile/page_limits.h"

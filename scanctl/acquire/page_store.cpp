@@ -4,7 +4,7 @@
 #include <new>
 
 #include "acquire/dib_page_writer.h"
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane {
 
