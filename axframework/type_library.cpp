@@ -94,12 +94,12 @@ HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   if (FAILED(hr)) return hr;
   LibAttr attr(lib.Get());
   if (FAILED(hr = attr.Load())) return hr;
-  // A registration that is already gone counts as removed.
+  // A registration that is already gone counts as removed; one that cannot
+  // be read (the registry refuses access) is a failure like any other.
   Bstr registeredPath;
-  if (FAILED(QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid,
-                                   registeredPath.Put()))) {
-    return S_OK;
-  }
+  hr = QueryPathOfRegTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, registeredPath.Put());
+  if (hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
+  if (FAILED(hr)) return hr;
   if (perUser) {
     if (auto fn = OleAutFunction<UnregisterForUserFn>("UnRegisterTypeLibForUser")) {
       hr = fn(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
@@ -109,7 +109,9 @@ HRESULT UnregisterModuleTypeLibrary(bool perUser) {
   } else {
     hr = UnRegisterTypeLib(attr->guid, attr->wMajorVerNum, attr->wMinorVerNum, attr->lcid, attr->syskind);
   }
-  if (hr == TYPE_E_REGISTRYACCESS || hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
+  // Only a library that is not there counts as removed: TYPE_E_REGISTRYACCESS
+  // (refused for lack of rights) leaves it registered, so it is a failure.
+  if (hr == TYPE_E_LIBNOTREGISTERED) return S_OK;
   return hr;
 }
 

@@ -16,7 +16,7 @@ int main(int argc, char** argv) {
   using namespace folvane::test;
   const std::string dir = argv[1];
   const std::vector<DibColour> blackWhite = {{0, 0, 0}, {255, 255, 255}};
-  DibSpec specs[] = {
+  DibFixture specs[] = {
       {1, 37, 9, false, blackWhite},
       {1, 16, 5, true, {{255, 255, 255}, {0, 0, 0}}},
       {1, 9, 4, false, RandomPalette(2, 3)},
@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
       {24, 5, 3, true, {}, 0, 0, 0},
   };
   int i = 0;
-  for (const DibSpec& spec : specs) {
+  for (const DibFixture& spec : specs) {
     const TestDib dib = MakeDib(spec);
     char name[32];
     std::snprintf(name, sizeof name, "/%02d.dib", i++);

@@ -7,9 +7,10 @@
 #include <new>
 #include <vector>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 #include "acquire/page_resolution.h"
 #include "acquire/tiff_file.h"
+#include "pagefile/page_limits.h"
 
 namespace folvane {
 namespace {
@@ -146,6 +147,20 @@ bool WriteBilevelStrip(TIFF* tif, const DibView& dib) {
   return TIFFWriteEncodedStrip(tif, 0, strip.get(), static_cast<tmsize_t>(size)) >= 0;
 }
 
+// Whether the page file just written stores enough bytes for what it decodes
+// to: a huge blank bilevel page compresses beyond what the outputs accept.
+bool StoredBytesWithinLimits(const DibView& dib, const std::string& path) {
+  const TiffPtr tif = OpenTiffQuietly(path, "r");
+  if (!tif || TIFFNumberOfStrips(tif.get()) == 0) return false;
+  std::uint64_t stored = 0;
+  for (std::uint32_t i = 0; i < TIFFNumberOfStrips(tif.get()); ++i) {
+    int error = 0;
+    stored += TIFFGetStrileByteCountWithErr(tif.get(), i, &error);
+    if (error) return false;
+  }
+  return StoredBytesSuffice(DecodedPageBytes(dib.Width(), dib.Height(), dib.BitsPerPixel()), stored);
+}
+
 }  // namespace
 
 bool EncodeDibAsTiff(const DibView& dib, const std::string& path) {
@@ -166,9 +181,11 @@ bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& pa
   std::string partial;
   try {
     const auto dib = DibView::Parse(packedDib);
-    if (!dib) return false;
+    // Stored pixels are as deep as the bitmap's (24-bit pixels as 3 x 8 bits).
+    if (!dib || !PageSizeWithinLimits(dib->Width(), dib->Height(), dib->BitsPerPixel())) return false;
     partial = path + ".part";
-    if (EncodeDibAsTiff(*dib, partial) && MoveFileOver(partial, path)) return true;
+    if (EncodeDibAsTiff(*dib, partial) && StoredBytesWithinLimits(*dib, partial) && MoveFileOver(partial, path))
+      return true;
   } catch (const std::bad_alloc&) {
     // A page larger than the memory left: the page is lost like one that
     // cannot be written, and the scan goes on. (The libtiff handle is closed

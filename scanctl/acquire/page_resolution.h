@@ -7,7 +7,7 @@
 // any other value is kept exactly.
 //
 // A bitmap without a usable resolution (0, negative, or outside the range of
-// resolution_limits.h, which the PDF output also applies) gets 96 dpi: what Windows assumes for such a bitmap, so a page bound into a
+// pagefile/page_limits.h, which the PDF output also applies) gets 96 dpi: what Windows assumes for such a bitmap, so a page bound into a
 // PDF has the size the user's viewers show for the picture at 100 %.
 // A page side may not exceed 14400 PDF units (200 inches); when the pixels at
 // the chosen resolution would, both axes are raised by the same factor to the
@@ -15,7 +15,7 @@
 // the largest usable resolution: the PDF output then scales such a page down).
 #include <cstdint>
 
-#include "acquire/resolution_limits.h"
+#include "pagefile/page_limits.h"
 
 namespace folvane {
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "acquire/dib_page_writer.h"
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane {
 
@@ -12,6 +12,13 @@ PageStore::PageStore(std::string workPrefix) : workPrefix_(std::move(workPrefix)
 
 std::string PageStore::PageFileName(std::uint32_t number) const {
   return workPrefix_ + std::to_string(number) + ".tif";
+}
+
+std::vector<std::string> PageStore::PageFileNames() const {
+  std::vector<std::string> names;
+  names.reserve(pageCount_);
+  for (std::uint32_t i = 0; i < pageCount_; ++i) names.push_back(PageFileName(i));
+  return names;
 }
 
 bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) noexcept {

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace folvane {
 
@@ -20,6 +21,8 @@ class PageStore {
   std::uint32_t PageCount() const { return pageCount_; }
   // Prefix, page number in decimal, ".tif" (0.tif, 1.tif, ... 10.tif).
   std::string PageFileName(std::uint32_t number) const;
+  // The names of pages 0 to count - 1, in order: what the outputs read.
+  std::vector<std::string> PageFileNames() const;
 
   // One scanned page as a native transfer delivers it: a packed DIB
   // (BITMAPINFOHEADER, colour table, bits). Empty input: nothing written, count

@@ -1,6 +1,7 @@
 // The session's two outputs, behind ConvertToPDF and ConvertToJPG: the pages
-// so far, named in a Save As dialog, handed to the PDF or PNG core; the core's
-// failure reports go to the user.
+// so far, named in a Save As dialog, handed to the PDF or PNG core; the session
+// deletes the page files when the core's result says they may go, and the
+// core's failure reports go to the user.
 #include <iostream>
 #include <new>
 #include <string>
@@ -31,9 +32,7 @@ bool CScanSession::AskOutputPath(const folvane::SaveAsDialog& dialog, HWND dialo
 void CScanSession::ConvertToPDF(const folvane::PdfDocumentInfo& info, HWND dialogOwner) {
   std::string path;
   if (!AskOutputPath(kPdfDialog, dialogOwner, path)) return;
-  std::vector<std::string> pages;
-  for (std::uint32_t i = 0; i < PageCount(); ++i) pages.push_back(PageFileName(i));
-  const folvane::PdfAssemblyResult result = folvane::AssemblePdf(pages, path, info, std::cout);
+  const folvane::PdfAssemblyResult result = folvane::AssemblePdf(m_pages.PageFileNames(), path, info, std::cout);
   std::cout.flush();
   if (result.deletePages) DeletePages();
   if (!result.message.empty()) m_ui.ShowMessage(result.message.c_str());
@@ -42,6 +41,7 @@ void CScanSession::ConvertToPDF(const folvane::PdfDocumentInfo& info, HWND dialo
 void CScanSession::ConvertToJPG(HWND dialogOwner) {
   std::string path;
   if (!AskOutputPath(kPngDialog, dialogOwner, path)) return;
-  const folvane::PngExportResult result = folvane::ConvertPagesToPng(m_pages, path);
+  const folvane::PngExportResult result = folvane::ExportPngFiles(m_pages.PageFileNames(), path);
+  if (result.deletePages) DeletePages();
   for (const std::string& message : result.Messages()) m_ui.ShowMessage(message.c_str());
 }

@@ -2,7 +2,7 @@
 // The size of a PDF page that shows an image at its natural size.
 #include <cstdint>
 
-#include "acquire/resolution_limits.h"
+#include "pagefile/page_limits.h"
 
 namespace folvane {
 

@@ -8,6 +8,7 @@
 #include <new>
 
 #include "output/page_tiff.h"
+#include "pagefile/tiff_field.h"
 
 namespace folvane {
 namespace {
@@ -21,12 +22,6 @@ struct Layout {
   int colors = 1;  // samples per pixel that reach the PDF (extra samples are dropped)
   std::uint64_t rowBytes = 0;  // one PDF row, padded to a whole byte
 };
-
-template <typename T>
-T Defaulted(TIFF* tif, ttag_t tag, T fallback) {
-  T value{};
-  return TIFFGetFieldDefaulted(tif, tag, &value) ? value : fallback;
-}
 
 bool IsSupportedGrayOrPaletteDepth(std::uint16_t bits) { return bits == 1 || bits == 2 || bits == 4 || bits == 8; }
 

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "pagefile/tiff_field.h"
+
 namespace folvane {
 namespace {
 
@@ -61,12 +63,6 @@ struct OptionsFree {
   void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
 };
 
-template <typename T>
-T Defaulted(TIFF* tif, ttag_t tag, T fallback) {
-  T value{};
-  return TIFFGetFieldDefaulted(tif, tag, &value) ? value : fallback;
-}
-
 }  // namespace
 
 std::unique_ptr<PageTiff> PageTiff::Open(const std::string& path) {
@@ -101,8 +97,8 @@ bool PageTiff::Check() {
   if (!TIFFIsCODECConfigured(Defaulted<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE))) return false;
   const std::uint64_t samples = Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
   const std::uint64_t bits = Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  const std::uint64_t decodedBytes = (width_ * samples * bits + 7) / 8 * height_;
-  if (decodedBytes > kMaxDecodedBytes) return false;
+  const std::uint64_t decodedBytes = DecodedPageBytes(width_, height_, samples * bits);
+  if (!PageSizeWithinLimits(width_, height_, samples * bits)) return false;
 
   const auto orientation = Defaulted<std::uint16_t>(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
   if (orientation != ORIENTATION_TOPLEFT && orientation != ORIENTATION_BOTLEFT) return false;
@@ -204,7 +200,7 @@ bool PageTiff::StrilesApart(std::uint32_t units, std::uint64_t decodedBytes) con
     for (std::size_t i = 1; i < spans.size(); ++i)
       if (spans[i - 1].first + spans[i - 1].second > spans[i].first) return false;
   }
-  return decodedBytes <= kFreeDecodedBytes || decodedBytes / kMaxDecodedPerStoredByte < stored;
+  return StoredBytesSuffice(decodedBytes, stored);
 }
 
 std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample) {

@@ -11,25 +11,9 @@
 #include <string>
 #include <vector>
 
-namespace folvane {
+#include "pagefile/page_limits.h"
 
-// A side of more pixels than any scanner gives, or more decoded bytes than
-// fit comfortably in a 32-bit process, is refused.
-inline constexpr std::uint32_t kMaxImageSide = 1u << 17;
-inline constexpr std::uint64_t kMaxDecodedBytes = 512ull << 20;
-// Readers that decode whole strips or rows of tiles at a time (tiled files,
-// files stored bottom row first, colour models only libtiff's RGBA
-// conversion handles) hold one such unit in memory: it may take this much,
-// both in the file's own samples and as 32-bit pixels.
-inline constexpr std::uint64_t kMaxUnitBytes = 64ull << 20;
-// Decoding costs time in proportion to the decoded bytes, which codecs can
-// draw from very few stored bytes: beyond the first kFreeDecodedBytes, a
-// page must store one byte in its strips or tiles for every
-// kMaxDecodedPerStoredByte bytes it decodes to (more than Deflate, PackBits
-// or LZW ever reach; only page files made to hurt, or huge blank bilevel
-// pages, come near it).
-inline constexpr std::uint64_t kFreeDecodedBytes = 64ull << 20;
-inline constexpr std::uint64_t kMaxDecodedPerStoredByte = 4096;
+namespace folvane {
 
 class PageTiff {
  public:

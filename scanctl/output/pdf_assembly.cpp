@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 #include "page_geometry.h"
 #include "page_image.h"
 #include "pdf_messages.h"

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <new>
 
-
-#include "acquire/page_store.h"
 #include "output/png_messages.h"
 #include "output/png_writer.h"
 #include "output/tiff_page_reader.h"
@@ -69,17 +67,7 @@ PngExportResult ExportPngFiles(std::span<const std::string> pagePaths, std::stri
     result.outputNames.push_back(PngOutputName(*base, i, count));
     result.pages.push_back(ConvertPageToPng(pagePaths[i], result.outputNames.back()));
   }
-  return result;
-}
-
-PngExportResult ConvertPagesToPng(PageStore& store, std::string_view chosenPath) {
-  std::vector<std::string> names;
-  for (std::uint32_t i = 0; i < store.PageCount(); ++i) names.push_back(store.PageFileName(i));
-  PngExportResult result = ExportPngFiles(names, chosenPath);
-  if (!result.AnyOutputFailed()) {
-    store.DeletePages();
-    result.pagesDeleted = true;
-  }
+  result.deletePages = !result.AnyOutputFailed();
   return result;
 }
 

@@ -8,7 +8,8 @@
 //
 // Pages are decoded one at a time. A page that cannot be loaded gets no file
 // (never the previous page's picture); a page whose PNG cannot be written is
-// reported, and then the document is kept so the export can be repeated.
+// reported, and then the document is kept so the export can be repeated:
+// the result's `deletePages` tells the caller, as the PDF output's does.
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -17,8 +18,6 @@
 #include <vector>
 
 namespace folvane {
-
-class PageStore;
 
 // The chosen path without its last four characters; nullopt for a path of
 // fewer than five characters, which leaves no name to write.
@@ -39,7 +38,10 @@ PngPageOutcome ConvertPageToPng(const std::string& pagePath, const std::string& 
 struct PngExportResult {
   std::vector<PngPageOutcome> pages;     // one per page, in page order
   std::vector<std::string> outputNames;  // the name each page was (to be) written under
-  bool pagesDeleted = false;             // ConvertPagesToPng only
+  // Whether the caller may delete the page files: every PNG was written (a
+  // page that could not be loaded does not keep the document, there is
+  // nothing of it to save again).
+  bool deletePages = false;
 
   bool AnyOutputFailed() const;
   // The texts for the user, in order (code page 936): one for each page that
@@ -47,13 +49,7 @@ struct PngExportResult {
   std::vector<std::string> Messages() const;
 };
 
-// Converts the given page files in order; deletes nothing.
+// Converts the given page files in order; deletes nothing (see deletePages).
 PngExportResult ExportPngFiles(std::span<const std::string> pagePaths, std::string_view chosenPath);
-
-// The control's operation: exports the store's pages 0 to count - 1 and then
-// deletes them, unless a PNG could not be written: then every page is kept.
-// A page that could not be loaded does not keep the document (there is
-// nothing of it to save again).
-PngExportResult ConvertPagesToPng(PageStore& store, std::string_view chosenPath);
 
 }  // namespace folvane

@@ -7,7 +7,7 @@
 #include <new>
 #include <vector>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane {
 namespace {

@@ -1,6 +1,7 @@
 #include "axframework/registry_script.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include <optional>
 #include <string>
@@ -80,6 +81,43 @@ TEST_F(RegistryScriptTest, UnregistrationFollowsEachKeysRemovalRule) {
   EXPECT_TRUE(Exists(L"Root\\Shared\\Foreign"));     // plain but still holding another's key: kept
   // Nothing left to remove: still a success.
   EXPECT_EQ(Run(body, false), S_OK);
+}
+
+// Sets the key's access list from SDDL text; false when the platform refuses.
+bool SetKeyAccess(HKEY root, const std::wstring& path, const wchar_t* sddl) {
+  ax::RegKey key;
+  if (RegOpenKeyExW(root, path.c_str(), 0, READ_CONTROL | WRITE_DAC, key.Put()) != ERROR_SUCCESS) return false;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &sd, nullptr)) return false;
+  const bool set = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, sd) == ERROR_SUCCESS;
+  LocalFree(sd);
+  return set;
+}
+
+// A key that may not be deleted is not removed: unregistration fails, and
+// says so, for every kind of key (plain, ForceRemove). Only keys that are not
+// there count as removed.
+TEST_F(RegistryScriptTest, AKeyThatMayNotBeDeletedFailsUnregistration) {
+  constexpr wchar_t kNoDelete[] = L"D:(D;;SD;;;WD)(A;;KA;;;WD)";  // everyone: all but DELETE
+  constexpr wchar_t kAnything[] = L"D:(A;;KA;;;WD)";
+  for (const wchar_t* body : {L"NoRemove Root { Locked = s 'l' }", L"NoRemove Root { ForceRemove Locked = s 'l' }"}) {
+    SCOPED_TRACE(testing::PrintToString(std::wstring(body)));
+    ASSERT_EQ(Run(body, true), S_OK);
+    const std::wstring locked = base + L"\\Root\\Locked";
+    ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, locked, kNoDelete));
+    ax::RegKey probe;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, locked.c_str(), 0, DELETE, probe.Put()) == ERROR_SUCCESS) {
+      probe.Reset();
+      SetKeyAccess(HKEY_CURRENT_USER, locked, kAnything);
+      GTEST_SKIP() << "this platform does not enforce a key's access list";
+    }
+    const HRESULT refused = Run(body, false);
+    EXPECT_TRUE(FAILED(refused)) << std::hex << refused;
+    EXPECT_TRUE(Exists(L"Root\\Locked"));
+    ASSERT_TRUE(SetKeyAccess(HKEY_CURRENT_USER, locked, kAnything));
+    EXPECT_EQ(Run(body, false), S_OK);
+    EXPECT_FALSE(Exists(L"Root\\Locked"));
+  }
 }
 
 TEST_F(RegistryScriptTest, ForceRemoveClearsStaleEntriesBeforeWriting) {

@@ -28,8 +28,10 @@ TEST(AnsiPaths, ChineseFolderAndFileNames) {
   EXPECT_TRUE(Exists(folder + "\\1.tif"));
 
   const std::string chosen = folder + "\\\xb1\xa8\xb8\xe6.png";  // 报告.png
-  const PngExportResult result = ConvertPagesToPng(store, chosen);
+  const PngExportResult result = ExportPngFiles(store.PageFileNames(), chosen);
   EXPECT_TRUE(result.Messages().empty());
+  ASSERT_TRUE(result.deletePages);
+  store.DeletePages();
   EXPECT_TRUE(Exists(folder + "\\\xb1\xa8\xb8\xe6_0.PNG"));
   EXPECT_TRUE(Exists(folder + "\\\xb1\xa8\xb8\xe6_1.PNG"));
   EXPECT_FALSE(Exists(folder + "\\0.tif"));

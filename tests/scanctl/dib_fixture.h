@@ -24,7 +24,7 @@ inline std::uint32_t Noise(std::uint32_t x, std::uint32_t y, std::uint32_t seed)
   return v;
 }
 
-struct DibSpec {
+struct DibFixture {
   unsigned bitsPerPixel = 24;
   std::uint32_t width = 1, height = 1;
   bool topDown = false;
@@ -50,7 +50,7 @@ inline void PutU16(std::vector<std::uint8_t>& b, std::size_t at, std::uint16_t v
 
 // Pixel values are noise limited to the palette entries that exist (all of
 // 2^bits when clrUsed is 0), so every index used has a colour.
-inline TestDib MakeDib(const DibSpec& spec) {
+inline TestDib MakeDib(const DibFixture& spec) {
   const std::uint32_t stride = (spec.width * spec.bitsPerPixel + 31) / 32 * 4;
   const std::size_t table = spec.palette.size() * 4;
   TestDib d;

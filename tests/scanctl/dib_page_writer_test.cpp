@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "acquire/page_resolution.h"
+#include "output/page_tiff.h"
 #include "dib_fixture.h"
 #include "image_readback.h"
 #include "support/temp_dir.h"
@@ -16,7 +18,7 @@ namespace {
 using bidder::test::ReadFile;
 using bidder::test::TempDir;
 using bidder::test::WriteFile;
-using test::DibSpec;
+using test::DibFixture;
 using test::GreyRamp;
 using test::MakeDib;
 using test::RandomPalette;
@@ -34,7 +36,7 @@ struct Layout {
 
 struct PageKind {
   const char* name;
-  DibSpec spec;
+  DibFixture spec;
   Layout layout;
 };
 
@@ -111,7 +113,7 @@ TEST(DibPageWriter, BilevelBitsAreStoredAsScannedWhateverThePaletteOrder) {
   // The same bits under both palette orders: the photometric tag, not the
   // data, tells them apart, so a PDF can take the G4 data as it is.
   TempDir dir;
-  DibSpec spec{1, 40, 8, false, {kBlack, kWhite}};
+  DibFixture spec{1, 40, 8, false, {kBlack, kWhite}};
   const auto zeroIsBlack = MakeDib(spec);
   spec.palette = {kWhite, kBlack};
   const auto zeroIsWhite = MakeDib(spec);
@@ -135,7 +137,7 @@ TEST(DibPageWriter, WritesTheScannersResolutionOrTheDefault) {
   };
   const Case cases[] = {{11811, 11811, 300, 300}, {7874, 3937, 200, 100}, {0, 0, 96, 96}, {0, 23622, 600, 600}};
   for (const Case& c : cases) {
-    DibSpec spec{8, 10, 10, false, GreyRamp(8)};
+    DibFixture spec{8, 10, 10, false, GreyRamp(8)};
     spec.xPelsPerMeter = c.xPpm;
     spec.yPelsPerMeter = c.yPpm;
     const std::string path = dir / "page.tif";
@@ -259,6 +261,56 @@ TEST(DibPageWriter, AnyHeaderByteChangedEitherStoresAReadablePageOrNothing) {
         }
       }
     }
+  }
+}
+
+// A white bilevel bitmap of any size, built without the fixture's expected
+// pixels (which would take gigabytes here).
+std::vector<std::uint8_t> BlankBilevel(std::uint32_t width, std::uint32_t height) {
+  const std::size_t stride = (std::size_t{width} + 31) / 32 * 4;
+  std::vector<std::uint8_t> b(40 + 8 + stride * height, 0xFF);  // every bit white
+  std::fill_n(b.begin(), 48, 0);
+  test::PutU32(b, 0, 40);
+  test::PutU32(b, 4, width);
+  test::PutU32(b, 8, height);
+  test::PutU16(b, 12, 1);
+  test::PutU16(b, 14, 1);
+  test::PutU32(b, 24, 11811);
+  test::PutU32(b, 28, 11811);
+  b[44] = b[45] = b[46] = 255;  // palette: 0 black, 1 white
+  return b;
+}
+
+// Capture and the outputs give one answer: a page is stored exactly when
+// both outputs can open it afterwards.
+TEST(DibPageWriter, StoresAPageExactlyWhenTheOutputsOpenIt) {
+  struct Case {
+    const char* what;
+    std::uint32_t width, height;
+    bool stored;
+  };
+  const Case cases[] = {
+      {"the longest side the outputs read", kMaxImageSide, 2, true},
+      {"wider than the outputs read", 200000, 2, false},
+      {"taller than the outputs read", 2, kMaxImageSide + 1, false},
+      {"blank, decoding to no more than the free allowance", kMaxImageSide, 4096, true},
+      {"blank, decoding to more than its few G4 bytes may stand for", kMaxImageSide, 4200, false},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const auto path = dir / "page.tif";
+    EXPECT_EQ(WriteDibPage(BlankBilevel(c.width, c.height), path), c.stored) << c.what;
+    {
+      const auto page = PageTiff::Open(path);
+      EXPECT_EQ(page != nullptr, c.stored) << c.what;
+      if (page) {
+        EXPECT_EQ(page->Width(), c.width) << c.what;
+      }
+    }  // closed: Windows removes no open file
+    if (!c.stored) {
+      EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << c.what;
+    }
+    std::filesystem::remove(path);
   }
 }
 

@@ -10,14 +10,14 @@ namespace folvane::test {
 
 struct FixtureCase {
   const char* name;
-  TiffSpec spec;
+  TiffFixture spec;
   bool passedThrough;  // the compressed strip goes into the PDF unchanged
   double xDpi, yDpi;   // the resolution the page must be sized by
 };
 
-inline TiffSpec Spec(std::uint32_t width, std::uint32_t height, std::uint16_t photometric, std::uint16_t bits,
+inline TiffFixture Spec(std::uint32_t width, std::uint32_t height, std::uint16_t photometric, std::uint16_t bits,
                      std::uint16_t samples, std::uint16_t compression, std::uint16_t predictor = 1) {
-  TiffSpec s;
+  TiffFixture s;
   s.width = width;
   s.height = height;
   s.photometric = photometric;

@@ -35,7 +35,7 @@ TEST(LoadPageImage, PassesThroughOneStripOfG4OrDeflateAndReencodesTheRest) {
 
 TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {
   TempDir dir;
-  test::TiffSpec valid;
+  test::TiffFixture valid;
   valid.width = 500;
   valid.height = 400;
   const std::string validPath = dir / "valid.tif";
@@ -81,7 +81,7 @@ TEST(LoadPageImage, RefusesWhatIsNoReadableImage) {
 TEST(LoadPageImage, SurvivesDamagedPageFiles) {
   TempDir dir;
   const std::string source = dir / "source.tif", damaged = dir / "damaged.tif";
-  const test::TiffSpec kinds[] = {
+  const test::TiffFixture kinds[] = {
       test::Spec(200, 60, PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4),
       test::Spec(90, 40, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_ADOBE_DEFLATE, 2),
       test::Spec(70, 30, PHOTOMETRIC_PALETTE, 4, 1, COMPRESSION_LZW),

@@ -59,13 +59,13 @@ std::vector<Rgb> Pixels(const test::ExpectedImage& image) {
 
 using test::Spec;
 
-test::TiffSpec BottomUp(test::TiffSpec s, std::uint32_t rowsPerStrip = 0) {
+test::TiffFixture BottomUp(test::TiffFixture s, std::uint32_t rowsPerStrip = 0) {
   s.orientation = ORIENTATION_BOTLEFT;
   s.rowsPerStrip = rowsPerStrip;
   return s;
 }
 
-test::TiffSpec Tiled(test::TiffSpec s, std::uint16_t orientation = ORIENTATION_TOPLEFT) {
+test::TiffFixture Tiled(test::TiffFixture s, std::uint16_t orientation = ORIENTATION_TOPLEFT) {
   s.tileSize = 16;
   s.orientation = orientation;
   return s;
@@ -76,13 +76,13 @@ TEST(PageReaders, BothOutputsShowThePageTheRightWayUp) {
                           kPalette = PHOTOMETRIC_PALETTE, kRgb = PHOTOMETRIC_RGB;
   constexpr std::uint16_t kZip = COMPRESSION_ADOBE_DEFLATE, kG4 = COMPRESSION_CCITTFAX4, kLzw = COMPRESSION_LZW,
                           kNone = COMPRESSION_NONE;
-  test::TiffSpec eightBitMap = Spec(61, 13, kPalette, 8, 1, kZip);
+  test::TiffFixture eightBitMap = Spec(61, 13, kPalette, 8, 1, kZip);
   eightBitMap.paletteEightBit = true;
-  test::TiffSpec eightBitMapBottomUp = BottomUp(Spec(29, 40, kPalette, 4, 1, kLzw), 6);
+  test::TiffFixture eightBitMapBottomUp = BottomUp(Spec(29, 40, kPalette, 4, 1, kLzw), 6);
   eightBitMapBottomUp.paletteEightBit = true;
   const struct {
     const char* what;
-    test::TiffSpec spec;
+    test::TiffFixture spec;
   } cases[] = {
       {"bottom-up, a row per strip", BottomUp(Spec(50, 200, kGrey, 8, 1, kZip), 1)},
       {"bottom-up, one strip of g4", BottomUp(Spec(300, 90, kWhite, 1, 1, kG4))},

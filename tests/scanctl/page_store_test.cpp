@@ -94,7 +94,7 @@ TEST(PageStore, AFailedPageNeverLeavesAnOlderFileUnderItsNumber) {
 TEST(PageStore, OutOfMemoryIsAPageNotStored) {
   const struct {
     const char* what;
-    test::DibSpec spec;
+    test::DibFixture spec;
     std::size_t failFrom;  // bytes
   } cases[] = {
       {"bilevel strip", {1, 800, 100, false, {{0, 0, 0}, {255, 255, 255}}}, 10000},

@@ -119,8 +119,8 @@ TEST(AssemblePdf, EveryKindOfPageBindsLosslesslyAtItsSize) {
 
 TEST(AssemblePdf, SkipsPagesThatCannotBeReadAndKeepsTheOrder) {
   TempDir dir;
-  test::TiffSpec first = test::Spec(300, 100, PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4);
-  test::TiffSpec last = test::Spec(150, 600, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_ADOBE_DEFLATE, 2);
+  test::TiffFixture first = test::Spec(300, 100, PHOTOMETRIC_MINISWHITE, 1, 1, COMPRESSION_CCITTFAX4);
+  test::TiffFixture last = test::Spec(150, 600, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_ADOBE_DEFLATE, 2);
   test::WriteTiffFixture(dir / "0.tif", first);
   WriteFile(dir / "2.tif", "not an image");
   test::WriteTiffFixture(dir / "3.tif", last);
@@ -165,7 +165,7 @@ TEST(AssemblePdf, NoReadablePageLeavesNoFileAndTheChosenOneAsItWas) {
 // under the usual working name is neither overwritten nor removed.
 TEST(AssemblePdf, NeverTouchesAnotherFileOnTheWay) {
   TempDir dir;
-  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  test::WriteTiffFixture(dir / "0.tif", test::TiffFixture{});
   const std::string output = dir / "out.pdf";
   WriteFile(output + ".part", "the user's own file");
   ExpectWritten(Bind({dir / "0.tif"}, output), 1);
@@ -177,7 +177,7 @@ TEST(AssemblePdf, NeverTouchesAnotherFileOnTheWay) {
 
 TEST(AssemblePdf, OutputThatCannotBeCreatedIsReportedOnBothChannels) {
   TempDir dir;
-  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  test::WriteTiffFixture(dir / "0.tif", test::TiffFixture{});
   // A folder that does not exist; a folder under the chosen name, which the
   // finished document cannot replace.
   std::filesystem::create_directory(dir / "taken.pdf");
@@ -196,7 +196,7 @@ TEST(AssemblePdf, OutputThatCannotBeCreatedIsReportedOnBothChannels) {
 
 TEST(AssemblePdf, ChineseDocumentInformationReadsBack) {
   TempDir dir;
-  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  test::WriteTiffFixture(dir / "0.tif", test::TiffFixture{});
   const PdfDocumentInfo info{
       "\xc9\xa8\xc3\xe8\xbf\xd8\xbc\xfe",                                  // 扫描控件
       "\xd5\xc5\xc8\xfd (Zhang) \\",                                      // 张三 (Zhang) \   .
@@ -266,7 +266,7 @@ TEST(AssemblePdf, JpegPageIsBoundAsLibtiffDecodesIt) {
 // writes fail the same way.
 TEST(AssemblePdf, WriteFailureRemovesThePartialFileAndKeepsThePages) {
   TempDir dir;
-  test::TiffSpec noisy = test::Spec(600, 400, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_NONE);
+  test::TiffFixture noisy = test::Spec(600, 400, PHOTOMETRIC_RGB, 8, 3, COMPRESSION_NONE);
   test::WriteTiffFixture(dir / "0.tif", noisy);
   test::WriteTiffFixture(dir / "1.tif", noisy);
   const std::string output = dir / "out.pdf", older = dir / "older.pdf";

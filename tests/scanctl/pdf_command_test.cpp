@@ -52,7 +52,7 @@ TEST(FolvaneCli, UsageErrorsExitWithTwo) {
 
 TEST(FolvaneCli, PdfBindsAndReportsSkippedPages) {
   TempDir dir;
-  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  test::WriteTiffFixture(dir / "0.tif", test::TiffFixture{});
   const std::string output = dir / "out.pdf";
   const Ran ran = RunTool({"pdf", "-o", output, "--title", "标书", dir / "0.tif", dir / "1.tif"});
   EXPECT_EQ(ran.status, kExitOk) << ran.err;
@@ -64,7 +64,7 @@ TEST(FolvaneCli, PdfBindsAndReportsSkippedPages) {
 
 TEST(FolvaneCli, PdfFailuresExitWithOneAndTheControlsMessage) {
   TempDir dir;
-  test::WriteTiffFixture(dir / "0.tif", test::TiffSpec{});
+  test::WriteTiffFixture(dir / "0.tif", test::TiffFixture{});
   const Ran cannotCreate = RunTool({"pdf", "-o", dir / "missing/out.pdf", dir / "0.tif"});
   EXPECT_EQ(cannotCreate.status, kExitFailure);
   EXPECT_EQ(cannotCreate.out, "Can not create PDF file.\nMay be file opened by another process\n");

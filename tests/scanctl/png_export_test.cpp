@@ -19,13 +19,21 @@ namespace {
 using bidder::test::ReadFile;
 using bidder::test::TempDir;
 using bidder::test::WriteFile;
-using test::DibSpec;
+using test::DibFixture;
 using test::MakeDib;
 namespace fs = std::filesystem;
 
 constexpr DibColour kBlack{0, 0, 0}, kWhite{255, 255, 255};
 
 std::string Prefix(const TempDir& dir) { return (dir.path() / "").string(); }
+
+// What the control's session does with a document: export its pages, then
+// delete them when the result says they may go.
+PngExportResult ExportAndLetGo(PageStore& store, const std::string& chosen) {
+  PngExportResult result = ExportPngFiles(store.PageFileNames(), chosen);
+  if (result.deletePages) store.DeletePages();
+  return result;
+}
 
 std::size_t FileCount(const TempDir& dir) {
   return static_cast<std::size_t>(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()));
@@ -45,7 +53,7 @@ TEST(PngNames, DropFourCharactersAndNumberOnlySeveralPages) {
 
 TEST(PngExport, EveryKindOfPageDecodesToTheScannedPixels) {
   struct Case {
-    DibSpec spec;
+    DibFixture spec;
     int pngBitDepth, pngColourType;
   };
   const Case cases[] = {
@@ -66,9 +74,9 @@ TEST(PngExport, EveryKindOfPageDecodesToTheScannedPixels) {
     ASSERT_TRUE(store.AddPage(dibs.back().bytes));
   }
   const std::string chosen = dir / "scan.png";
-  const PngExportResult result = ConvertPagesToPng(store, chosen);
+  const PngExportResult result = ExportAndLetGo(store, chosen);
   EXPECT_TRUE(result.Messages().empty());
-  EXPECT_TRUE(result.pagesDeleted);
+  EXPECT_TRUE(result.deletePages);
   EXPECT_EQ(store.PageCount(), 0u);
   EXPECT_FALSE(fs::exists(chosen));
   for (std::size_t i = 0; i < dibs.size(); ++i) {
@@ -92,7 +100,7 @@ TEST(PngExport, OnePageIsNamedWithoutANumber) {
   PageStore store(Prefix(dir));
   const test::TestDib page = MakeDib({24, 4, 4, false, {}});
   store.AddPage(page.bytes);
-  const PngExportResult result = ConvertPagesToPng(store, dir / "scan.png");
+  const PngExportResult result = ExportAndLetGo(store, dir / "scan.png");
   ASSERT_EQ(result.outputNames.size(), 1u);
   EXPECT_EQ(result.outputNames[0], dir / "scan.PNG");
   EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan.PNG"), page), "");
@@ -114,7 +122,7 @@ TEST(PngExport, AnUnreadablePageIsReportedAndNeverGetsThePreviousPicture) {
   for (std::size_t i = stripOffset + 4; i < damaged.size() && i < stripOffset + 40; ++i) damaged[i] = '\xff';
   WriteFile(store.PageFileName(2), damaged);
 
-  const PngExportResult result = ConvertPagesToPng(store, dir / "scan.png");
+  const PngExportResult result = ExportAndLetGo(store, dir / "scan.png");
   const std::vector<PngPageOutcome> expected = {PngPageOutcome::kWritten, PngPageOutcome::kPageUnreadable,
                                                 PngPageOutcome::kPageUnreadable, PngPageOutcome::kWritten};
   EXPECT_EQ(result.pages, expected);
@@ -124,7 +132,7 @@ TEST(PngExport, AnUnreadablePageIsReportedAndNeverGetsThePreviousPicture) {
   EXPECT_FALSE(fs::exists(dir / "scan_2.PNG"));
   EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan_3.PNG"), c), "");
   // The unreadable pages hold nothing worth keeping: the document ends.
-  EXPECT_TRUE(result.pagesDeleted);
+  EXPECT_TRUE(result.deletePages);
   EXPECT_EQ(store.PageCount(), 0u);
   EXPECT_EQ(FileCount(dir), 2u);
 }
@@ -136,21 +144,21 @@ TEST(PngExport, APngThatCannotBeWrittenKeepsEveryPage) {
   for (int i = 0; i < 3; ++i) store.AddPage(page.bytes);
   fs::create_directory(dir / "scan_1.PNG");  // page 1's name is taken by a directory
 
-  const PngExportResult result = ConvertPagesToPng(store, dir / "scan.png");
+  const PngExportResult result = ExportAndLetGo(store, dir / "scan.png");
   const std::vector<PngPageOutcome> expected = {PngPageOutcome::kWritten, PngPageOutcome::kOutputFailed,
                                                 PngPageOutcome::kWritten};
   EXPECT_EQ(result.pages, expected);
   EXPECT_EQ(result.Messages(), std::vector<std::string>{msg::kPngSaveFailed});
-  EXPECT_FALSE(result.pagesDeleted);
+  EXPECT_FALSE(result.deletePages);
   EXPECT_EQ(store.PageCount(), 3u);
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_TRUE(fs::exists(store.PageFileName(i)));
   EXPECT_TRUE(fs::is_directory(dir / "scan_1.PNG"));  // what was in the way stays
 
   // The same document can be exported again elsewhere.
   fs::create_directory(dir / "other");
-  const PngExportResult again = ConvertPagesToPng(store, dir / "other/scan.png");
+  const PngExportResult again = ExportAndLetGo(store, dir / "other/scan.png");
   EXPECT_TRUE(again.Messages().empty());
-  EXPECT_TRUE(again.pagesDeleted);
+  EXPECT_TRUE(again.deletePages);
   EXPECT_TRUE(fs::exists(dir / "other/scan_1.PNG"));
 }
 
@@ -161,7 +169,7 @@ TEST(PngExport, AnUnwritableFolderOrAnEmptyNameKeepsTheDocument) {
   store.AddPage(page.bytes);
   store.AddPage(page.bytes);
   for (const std::string& chosen : {dir / "no-such-folder/scan.png", std::string(".png")}) {
-    const PngExportResult result = ConvertPagesToPng(store, chosen);
+    const PngExportResult result = ExportAndLetGo(store, chosen);
     EXPECT_EQ(result.pages, std::vector<PngPageOutcome>(2, PngPageOutcome::kOutputFailed)) << chosen;
     EXPECT_EQ(result.Messages(), std::vector<std::string>{msg::kPngSaveFailed});
     EXPECT_EQ(store.PageCount(), 2u);
@@ -261,7 +269,7 @@ TEST(PngExport, OutOfMemoryOnAPageSkipsOnlyThatPage) {
   PngExportResult result;
   {
     test::LargeArraysFail limit(300000);  // above a page's file buffer, below the band
-    result = ConvertPagesToPng(store, dir / "scan.png");
+    result = ExportAndLetGo(store, dir / "scan.png");
   }
   EXPECT_GT(test::LargeArraysFail::Refused(), refusedBefore);
   EXPECT_EQ(result.pages, (std::vector<PngPageOutcome>{PngPageOutcome::kWritten, PngPageOutcome::kPageUnreadable,
@@ -270,7 +278,7 @@ TEST(PngExport, OutOfMemoryOnAPageSkipsOnlyThatPage) {
   EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan_0.PNG"), page), "");
   EXPECT_FALSE(fs::exists(dir / "scan_1.PNG"));
   EXPECT_EQ(test::Difference(*test::ReadPngColours(dir / "scan_2.PNG"), page), "");
-  EXPECT_TRUE(result.pagesDeleted);
+  EXPECT_TRUE(result.deletePages);
 }
 
 TEST(PngExport, DamagedPageFilesNeverCrashAndLeaveNoOutput) {

@@ -44,7 +44,7 @@ std::uint8_t Scale(unsigned v, unsigned maxValue) { return static_cast<std::uint
 
 }  // namespace
 
-ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec) {
+ExpectedImage WriteTiffFixture(const std::string& path, const TiffFixture& spec) {
   std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "w"));
   if (!tif) throw std::runtime_error("cannot create " + path);
   TIFF* t = tif.get();

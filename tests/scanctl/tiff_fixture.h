@@ -9,7 +9,7 @@
 
 namespace folvane::test {
 
-struct TiffSpec {
+struct TiffFixture {
   std::uint32_t width = 64;
   std::uint32_t height = 48;
   std::uint16_t photometric = PHOTOMETRIC_MINISBLACK;
@@ -43,7 +43,7 @@ struct ExpectedImage {
 
 // Writes the file; returns the pixels it shows. Throws std::runtime_error when
 // libtiff refuses.
-ExpectedImage WriteTiffFixture(const std::string& path, const TiffSpec& spec);
+ExpectedImage WriteTiffFixture(const std::string& path, const TiffFixture& spec);
 
 // A little-endian TIFF with one directory and one strip, written field by
 // field, for the files libtiff itself would never write: `stripBytes` is

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane {
 

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "acquire/file_ops.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane {
 
