@@ -2,7 +2,13 @@
 // scanner's native transfer delivers them, stored through PageStore::AddPage
 // (bitmap to TIFF page file). Prints pages per second for each kind of page.
 //
-//   page_capture_bench [--pages N] [--work DIR] [--keep]
+//   page_capture_bench [--pages N] [--work DIR] [--keep] [--memory KIND]
+//
+// --memory KIND (0 bilevel, 1 grey, 2 colour) stores one page of that kind
+// instead and prints the peak memory of storing it (Linux: the peak resident
+// size, reset just before), against the bitmap's own size; the bitmap is
+// counted in the peak. One kind per process, so that no memory freed by an
+// earlier page hides the working set of the next.
 //
 // The pages are synthetic but scan-like: paper noise, lines of text-like
 // glyphs, a photograph-like region and a red seal; the bilevel page is the
@@ -17,6 +23,7 @@
 #include <filesystem>
 #include <iostream>
 #include <string>
+#include <fstream>
 #include <vector>
 
 #include "acquire/page_store.h"
@@ -183,19 +190,36 @@ std::vector<std::uint8_t> BilevelDib(Canvas& c, std::uint32_t seed) {
   return dib;
 }
 
+// kB of the process's peak ("VmHWM") or present ("VmRSS") resident size.
+long StatusKb(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind(field + ":", 0) == 0) return std::atol(line.c_str() + field.size() + 1);
+  return -1;
+}
+
+bool ResetPeak() {
+  std::ofstream clear("/proc/self/clear_refs");
+  clear << "5";
+  return static_cast<bool>(clear.flush());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   int pages = 10;
   std::filesystem::path work = std::filesystem::temp_directory_path() / "page-capture-bench";
   bool keep = false;
+  int memoryKind = -1;
   for (int i = 1; i < argc; ++i) {
     const std::string a = argv[i];
     if (a == "--pages" && i + 1 < argc) pages = std::max(1, std::atoi(argv[++i]));
     else if (a == "--work" && i + 1 < argc) work = argv[++i];
     else if (a == "--keep") keep = true;
+    else if (a == "--memory" && i + 1 < argc) memoryKind = std::clamp(std::atoi(argv[++i]), 0, 2);
     else {
-      std::cerr << "usage: page_capture_bench [--pages N] [--work DIR] [--keep]\n";
+      std::cerr << "usage: page_capture_bench [--pages N] [--work DIR] [--keep] [--memory KIND]\n";
       return 2;
     }
   }
@@ -212,10 +236,29 @@ int main(int argc, char** argv) {
   kinds.push_back({"24-bit colour (Deflate)", ColourDib(canvas)});
   canvas = Canvas{};  // only the bitmaps stay in memory
 
+  folvane::PageStore store((work / "").string());
+  if (memoryKind >= 0) {
+    const Kind k = std::move(kinds[static_cast<std::size_t>(memoryKind)]);
+    kinds.clear();
+    {
+      const long before = StatusKb("VmRSS");
+      if (!ResetPeak() || before < 0) {
+        std::fprintf(stderr, "no /proc/self/clear_refs: peak memory cannot be measured here\n");
+        return 1;
+      }
+      if (!store.AddPage(k.dib)) return 1;
+      store.DeletePages();
+      const double working = static_cast<double>(StatusKb("VmHWM") - before) * 1024.0;
+      const double bitmap = static_cast<double>(k.dib.size());
+      std::printf("%-26s %11.1f %14.2f %15.2fx\n", k.name, bitmap / 1e6, working / 1e6, (bitmap + working) / bitmap);
+    }
+    std::filesystem::remove_all(work);
+    return 0;
+  }
+
   std::printf("page capture: A4 at 300 dpi (%d x %d), %d pages of each kind, bitmap to TIFF page file\n", kWidth,
               kHeight, pages);
   std::printf("%-26s %9s %9s %11s %12s\n", "kind", "pages/s", "ms/page", "bitmap MB", "page file KB");
-  folvane::PageStore store((work / "").string());
   for (const Kind& k : kinds) {
     store.DeletePages();
     const auto start = std::chrono::steady_clock::now();

@@ -3,10 +3,14 @@
 # 2 colour, written the way the control stores pages) into one PDF with
 # `folvane pdf`, with img2pdf and with tiff2pdf (on one multi-page TIFF made
 # from the same pages beforehand with tiffcp; all three bind the same
-# compressed strips). Prints the time of each, the
-# ratios, peak RSS, and folvane's peak RSS for 25 against 100 pages; checks
-# that folvane's PDF gives back every page's pixels.
+# compressed strips), and `cat` of the same page files into one file, the
+# cost of copying the bytes. Prints the median time of RUNS alternating runs
+# of folvane, tiff2pdf and cat (img2pdf, which takes minutes, runs once), the
+# ratios, peak RSS, folvane's peak RSS for 25 against 100 pages and for the
+# pages of each kind alone; checks that folvane's PDF gives back every page's
+# pixels.
 #   bench/pdf_bind.sh [NATIVE_BUILD_DIR]     (default build/native)
+#   environment: RUNS (default 7), IMG2PDF=0 leaves img2pdf out
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build/native}
@@ -42,36 +46,64 @@ list=()
 for ((i = 0; i < pages; i++)); do list+=("pages/$i.tif"); done
 echo "page files: $(du -sm pages | cut -f1) MB, multi-page TIFF: $(du -sm multi.tif | cut -f1) MB"
 
-# measure NAME RUNS COMMAND...: best wall time of RUNS runs, and that run's peak RSS.
-declare -A seconds rss
-measure() {
-  local name=$1 runs=$2; shift 2
-  local best=""
-  for ((run = 0; run < runs; run++)); do
-    /usr/bin/time -f '%e %M' -o timing "$@" >/dev/null 2>run.log || { cat run.log >&2; exit 1; }
-    read -r t m <timing
-    if [ -z "$best" ] || awk "BEGIN{exit !($t < $best)}"; then best=$t; rss[$name]=$m; fi
-  done
-  seconds[$name]=$best
+# run NAME COMMAND...: one timed run; its wall time joins NAME's list, and
+# its peak RSS is kept when it is the largest so far.
+declare -A times rss
+run() {
+  local name=$1; shift
+  /usr/bin/time -f '%e %M' -o timing "$@" >/dev/null 2>run.log || { cat run.log >&2; exit 1; }
+  read -r t m <timing
+  times[$name]="${times[$name]:-} $t"
+  if [ -z "${rss[$name]:-}" ] || [ "$m" -gt "${rss[$name]}" ]; then rss[$name]=$m; fi
 }
+median() { tr ' ' '\n' <<<"${times[$1]}" | grep . | sort -g | awk '{a[NR]=$1} END{print a[int((NR+1)/2)]}'; }
 
-measure folvane 3 "$folvane" pdf -o folvane.pdf "${list[@]}"
-# img2pdf takes minutes: one run.
-measure img2pdf 1 "$python" -m img2pdf -o img2pdf.pdf "${list[@]}"
-measure tiff2pdf 3 tiff2pdf -z -o tiff2pdf.pdf multi.tif
-measure folvane_25 3 "$folvane" pdf -o folvane25.pdf "${list[@]:0:25}"
-
-printf '\n%-10s %9s %10s %11s\n' tool seconds "peak MB" "PDF MB"
-for name in folvane img2pdf tiff2pdf; do
-  printf '%-10s %9s %10.1f %11.1f\n' "$name" "${seconds[$name]}" "$(awk "BEGIN{print ${rss[$name]}/1024}")" \
-    "$(awk "BEGIN{print $(stat -c %s "$name.pdf")/1048576}")"
+runs=${RUNS:-7}
+for ((r = 0; r < runs; r++)); do
+  run folvane "$folvane" pdf -o folvane.pdf "${list[@]}"
+  run tiff2pdf tiff2pdf -z -o tiff2pdf.pdf multi.tif
+  run cat sh -c 'cat "$@" >cat.out' sh "${list[@]}"
 done
-ratio() { awk "BEGIN{ if ($2 == 0) print \"(too fast to time)\"; else printf \"%.1fx\", $1 / $2 }"; }
+rm -f cat.out
+if [ "${IMG2PDF:-1}" != 0 ]; then run img2pdf "$python" -m img2pdf -o img2pdf.pdf "${list[@]}"; fi
+run folvane_25 "$folvane" pdf -o folvane25.pdf "${list[@]:0:25}"
+# Peak memory per page kind: the pages of one kind bound alone.
+declare -A kind_list
+for ((i = 0; i < pages; i++)); do
+  info=$(tiffinfo "pages/$i.tif" 2>/dev/null)
+  if grep -q 'CCITT Group 4' <<<"$info"; then kind=bilevel
+  elif grep -q 'RGB color' <<<"$info"; then kind=colour
+  else kind=grey; fi
+  kind_list[$kind]="${kind_list[$kind]:-} pages/$i.tif"
+done
+for kind in bilevel grey colour; do
+  # shellcheck disable=SC2086
+  run "kind_$kind" "$folvane" pdf -o "kind-$kind.pdf" ${kind_list[$kind]}
+done
+
+printf '\n%-10s %9s %10s %11s   (median of %d alternating runs)\n' tool seconds "peak MB" "output MB" "$runs"
+for name in folvane img2pdf tiff2pdf cat; do
+  [ -n "${times[$name]:-}" ] || continue
+  out=$name.pdf; [ "$name" = cat ] && out=""
+  printf '%-10s %9s %10.1f %11s\n' "$name" "$(median "$name")" "$(awk "BEGIN{print ${rss[$name]}/1024}")" \
+    "$([ -n "$out" ] && awk "BEGIN{printf \"%.1f\", $(stat -c %s "$out")/1048576}" || du -cm "${list[@]}" | tail -1 | cut -f1)"
+done
+ratio() { awk "BEGIN{ if ($2 == 0) print \"(too fast to time)\"; else printf \"%.2fx\", $1 / $2 }"; }
 echo
-echo "img2pdf / folvane:  $(ratio "${seconds[img2pdf]}" "${seconds[folvane]}")   (target >= 5x)"
-echo "tiff2pdf / folvane: $(ratio "${seconds[tiff2pdf]}" "${seconds[folvane]}")   (target >= 1x)"
+if [ -n "${times[img2pdf]:-}" ]; then
+  echo "img2pdf / folvane:  $(ratio "$(median img2pdf)" "$(median folvane)")   (target >= 5x)"
+fi
+echo "tiff2pdf / folvane: $(ratio "$(median tiff2pdf)" "$(median folvane)")   (target >= 1x)"
+echo "folvane / cat:      $(ratio "$(median folvane)" "$(median cat)")   (target <= 1.2x)"
 echo "folvane peak RSS: 25 pages $(awk "BEGIN{printf \"%.1f\", ${rss[folvane_25]}/1024}") MB," \
      "100 pages $(awk "BEGIN{printf \"%.1f\", ${rss[folvane]}/1024}") MB"
+echo "folvane peak RSS per page kind (its pages alone; the largest strip of the kind):"
+for kind in bilevel grey colour; do
+  # shellcheck disable=SC2086
+  largest=$(stat -c %s ${kind_list[$kind]} | sort -n | tail -1)
+  printf '  %-8s %6.1f MB   (largest page file %.1f MB)\n' "$kind" "$(awk "BEGIN{print ${rss[kind_$kind]}/1024}")" \
+    "$(awk "BEGIN{print $largest/1048576}")"
+done
 
 echo
 qpdf --check folvane.pdf >/dev/null && echo "qpdf --check: folvane.pdf ok"

@@ -1,7 +1,8 @@
 #include "acquire/dib_page_writer.h"
 
-#include <libdeflate.h>
+#include <zlib.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -15,8 +16,8 @@
 namespace folvane {
 namespace {
 
-// libdeflate's fastest level: on noisy scans the higher levels take several
-// times as long for a tenth of the size at most.
+// The fastest level: on noisy scans the higher levels take several times as
+// long for a tenth of the size at most.
 constexpr int kDeflateLevel = 1;
 
 enum class Layout { kBilevelMinIsBlack, kBilevelMinIsWhite, kGrey, kPalette, kRgb };
@@ -87,23 +88,18 @@ bool SetTags(TIFF* tif, const DibView& dib, Layout layout) {
   return ok;
 }
 
-struct CompressorDeleter {
-  void operator()(libdeflate_compressor* c) const { libdeflate_free_compressor(c); }
-};
+// The page is compressed in bands of rows, so that capture holds the bitmap
+// and a working set of this size, never a second page: in a 32-bit browser
+// a colour page at 600 dpi is 100 MiB of an address space of 2 GiB.
+constexpr std::size_t kBandBytes = std::size_t{256} * 1024;
 
-// Page-sized buffers are written in full before they are read: no zero fill,
-// which costs a pass over fresh memory.
-std::unique_ptr<std::uint8_t[]> Uninitialised(std::size_t size) {
-  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
-}
-
-// The whole image top row first, rows unpadded, 24-bit pixels as RGB. With
+// Rows of the image top row first, rows unpadded, 24-bit pixels as RGB. With
 // `difference` each sample is stored minus the same sample of the pixel to its
 // left (the horizontal predictor), computed straight from the bitmap.
-void FillStrip(const DibView& dib, bool difference, std::uint8_t* out) {
+void FillRows(const DibView& dib, bool difference, std::uint32_t first, std::uint32_t count, std::uint8_t* out) {
   const std::size_t rowBytes = dib.RowBytes();
   const bool rgb = dib.BitsPerPixel() == 24;
-  for (std::uint32_t y = 0; y < dib.Height(); ++y, out += rowBytes) {
+  for (std::uint32_t y = first; y < first + count; ++y, out += rowBytes) {
     const std::uint8_t* in = dib.Row(y);
     if (!rgb && !difference) {
       std::memcpy(out, in, rowBytes);
@@ -124,27 +120,82 @@ void FillStrip(const DibView& dib, bool difference, std::uint8_t* out) {
   }
 }
 
-// Deflate pages are compressed here in one call to libdeflate and handed to
-// libtiff as the raw strip: libtiff's own path would copy the page twice more
-// (a working copy for the predictor and an output buffer) for the same bytes.
-bool WriteDeflateStrip(TIFF* tif, const DibView& dib, bool difference) {
-  const std::size_t size = dib.RowBytes() * dib.Height();
-  const auto strip = Uninitialised(size);
-  FillStrip(dib, difference, strip.get());
-  const std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
-      libdeflate_alloc_compressor(kDeflateLevel));
-  if (!compressor) return false;
-  const std::size_t bound = libdeflate_zlib_compress_bound(compressor.get(), size);
-  const auto compressed = Uninitialised(bound);
-  const std::size_t length = libdeflate_zlib_compress(compressor.get(), strip.get(), size, compressed.get(), bound);
-  return length != 0 && TIFFWriteRawStrip(tif, 0, compressed.get(), static_cast<tmsize_t>(length)) >= 0;
+// Buffers are written in full before they are read: no zero fill.
+std::unique_ptr<std::uint8_t[]> Uninitialised(std::size_t size) {
+  return std::unique_ptr<std::uint8_t[]>(new std::uint8_t[size]);
 }
 
+std::uint32_t RowsPerBand(const DibView& dib) {
+  const std::size_t rows = kBandBytes / std::max<std::size_t>(dib.RowBytes(), 1);
+  return static_cast<std::uint32_t>(std::clamp<std::size_t>(rows, 1, dib.Height()));
+}
+
+// A zlib stream that goes to the page's one strip as it is produced: libtiff
+// appends each raw write to the strip it last wrote.
+class DeflateStripWriter {
+ public:
+  explicit DeflateStripWriter(TIFF* tif) : tif_(tif), out_(Uninitialised(kBandBytes)) {
+    ok_ = deflateInit(&stream_, kDeflateLevel) == Z_OK;
+  }
+  ~DeflateStripWriter() {
+    if (ok_) deflateEnd(&stream_);
+  }
+  DeflateStripWriter(const DeflateStripWriter&) = delete;
+  DeflateStripWriter& operator=(const DeflateStripWriter&) = delete;
+
+  bool Add(const std::uint8_t* data, std::size_t size) { return Run(data, size, Z_NO_FLUSH); }
+  bool Finish() { return Run(nullptr, 0, Z_FINISH); }
+
+ private:
+  bool Run(const std::uint8_t* data, std::size_t size, int flush) {
+    if (!ok_) return false;
+    stream_.next_in = const_cast<Bytef*>(data);
+    stream_.avail_in = static_cast<uInt>(size);
+    int status = Z_OK;
+    do {
+      stream_.next_out = out_.get();
+      stream_.avail_out = static_cast<uInt>(kBandBytes);
+      status = deflate(&stream_, flush);
+      if (status == Z_STREAM_ERROR) return false;
+      const std::size_t produced = kBandBytes - stream_.avail_out;
+      if (produced != 0 && TIFFWriteRawStrip(tif_, 0, out_.get(), static_cast<tmsize_t>(produced)) < 0)
+        return false;
+    } while (stream_.avail_out == 0 || (flush == Z_FINISH && status != Z_STREAM_END));
+    return true;
+  }
+
+  TIFF* tif_;
+  z_stream stream_{};
+  std::unique_ptr<std::uint8_t[]> out_;
+  bool ok_ = false;
+};
+
+bool WriteDeflateStrip(TIFF* tif, const DibView& dib, bool difference) {
+  const std::uint32_t rowsPerBand = RowsPerBand(dib);
+  const auto band = Uninitialised(dib.RowBytes() * rowsPerBand);
+  DeflateStripWriter strip(tif);
+  for (std::uint32_t y = 0; y < dib.Height(); y += rowsPerBand) {
+    const std::uint32_t rows = std::min(rowsPerBand, dib.Height() - y);
+    FillRows(dib, difference, y, rows, band.get());
+    if (!strip.Add(band.get(), dib.RowBytes() * rows)) return false;
+  }
+  return strip.Finish();
+}
+
+// Band by band, row by row through libtiff's G4 coder, which keeps its
+// output in a buffer of the size set here (by default it would take one of
+// the whole page's size) and writes it to the strip whenever it is full.
 bool WriteBilevelStrip(TIFF* tif, const DibView& dib) {
-  const std::size_t size = dib.RowBytes() * dib.Height();
-  const auto strip = Uninitialised(size);
-  FillStrip(dib, false, strip.get());
-  return TIFFWriteEncodedStrip(tif, 0, strip.get(), static_cast<tmsize_t>(size)) >= 0;
+  if (!TIFFWriteBufferSetup(tif, nullptr, static_cast<tmsize_t>(kBandBytes))) return false;
+  const std::uint32_t rowsPerBand = RowsPerBand(dib);
+  const auto band = Uninitialised(dib.RowBytes() * rowsPerBand);
+  for (std::uint32_t y = 0; y < dib.Height(); y += rowsPerBand) {
+    const std::uint32_t rows = std::min(rowsPerBand, dib.Height() - y);
+    FillRows(dib, false, y, rows, band.get());
+    for (std::uint32_t i = 0; i < rows; ++i)
+      if (TIFFWriteScanline(tif, band.get() + i * dib.RowBytes(), y + i, 0) < 0) return false;
+  }
+  return true;
 }
 
 // Whether the page file just written stores enough bytes for what it decodes

@@ -105,30 +105,36 @@ void ReadResolution(TIFF* tif, PageImage& image) {
 
 // ---- The file's own compressed strip ----
 
-bool ReadOnlyStrip(const PageTiff& page, std::vector<std::uint8_t>& data) {
+// Opens the one strip for copying, after checking the size the directory
+// claims against the file.
+bool OpenOnlyStrip(const PageTiff& page, const std::string& path, FileSpan& strip) {
   TIFF* tif = page.Tiff();
   int error = 0;
   const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, 0, &error);
   if (error) return false;
   const std::uint64_t size = TIFFGetStrileByteCountWithErr(tif, 0, &error);
-  // The size a directory claims is checked against the file before anything is allocated.
   if (error || size == 0 || offset > page.FileSize() || size > page.FileSize() - offset || size > kMaxDecodedBytes)
     return false;
-  data.resize(static_cast<std::size_t>(size));
-  return TIFFReadRawStrip(tif, 0, data.data(), static_cast<tmsize_t>(size)) == static_cast<tmsize_t>(size);
+  strip.file.reset(std::fopen(path.c_str(), "rb"));
+  strip.offset = offset;
+  strip.length = size;
+  return strip.file != nullptr;
 }
 
 // A zlib stream's two header bytes (deflate, a window PDF readers accept, the
 // check bits). Decoding the whole strip to prove it would cost more than the
 // rest of the binding; a strip that does not even start as zlib data goes
 // through libtiff instead, which refuses it.
-bool StartsLikeZlib(const std::vector<std::uint8_t>& data) {
-  return data.size() >= 2 && (data[0] & 0x0F) == 8 && (data[0] >> 4) <= 7 && ((data[0] << 8) | data[1]) % 31 == 0;
+bool StartsLikeZlib(const FileSpan& strip) {
+  std::uint8_t head[2];
+  if (strip.length < 2 || !SeekFile(strip.file.get(), strip.offset)) return false;
+  if (std::fread(head, 1, 2, strip.file.get()) != 2) return false;
+  return (head[0] & 0x0F) == 8 && (head[0] >> 4) <= 7 && ((head[0] << 8) | head[1]) % 31 == 0;
 }
 
 // Takes the strip unchanged where PDF has a filter for it that decodes to the
 // same samples, in the order the page is shown.
-bool TryPassThrough(const PageTiff& page, const Layout& layout, PageImage& image) {
+bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout& layout, PageImage& image) {
   TIFF* tif = page.Tiff();
   if (page.Tiled() || page.BottomUp() || TIFFNumberOfStrips(tif) != 1 || layout.fillOrder != FILLORDER_MSB2LSB)
     return false;
@@ -138,7 +144,7 @@ bool TryPassThrough(const PageTiff& page, const Layout& layout, PageImage& image
     std::uint32_t options = 0;
     // Uncompressed-mode extensions are rare and not every reader decodes them.
     if (TIFFGetField(tif, TIFFTAG_T6OPTIONS, &options) && (options & GROUP4OPT_UNCOMPRESSED)) return false;
-    if (!ReadOnlyStrip(page, image.data)) return false;
+    if (!OpenOnlyStrip(page, path, image.strip)) return false;
     image.encoding = PdfImageEncoding::kCcittG4;
     // The codes say "white run" and "black run"; libtiff gives white runs as
     // 0 bits, which a min-is-black page shows black.
@@ -150,7 +156,7 @@ bool TryPassThrough(const PageTiff& page, const Layout& layout, PageImage& image
     // Min-is-white grey would need a Decode array: it is re-encoded instead.
     if (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.samplesPerPixel != layout.colors) return false;
     if (layout.predictor != 1 && !(layout.predictor == 2 && layout.bitsPerSample == 8)) return false;
-    if (!ReadOnlyStrip(page, image.data) || !StartsLikeZlib(image.data)) return false;
+    if (!OpenOnlyStrip(page, path, image.strip) || !StartsLikeZlib(image.strip)) return false;
     image.encoding = PdfImageEncoding::kFlate;
     image.tiffPredictor = layout.predictor == 2;
     image.passedThrough = true;
@@ -240,8 +246,8 @@ std::optional<PageImage> Load(const std::string& path) {
   Layout layout;
   if (!ReadLayout(*page, layout, image)) return std::nullopt;
   ReadResolution(page->Tiff(), image);
-  if (TryPassThrough(*page, layout, image)) return image;
-  image.data.clear();
+  if (TryPassThrough(*page, path, layout, image)) return image;
+  image.strip = FileSpan{};
   if (!Reencode(*page, layout, image)) return std::nullopt;
   return image;
 }

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "output/file_span_copy.h"
+
 namespace folvane {
 
 enum class PdfColorModel { kGray, kRgb, kCmyk, kIndexed };
@@ -38,7 +40,11 @@ struct PageImage {
   bool blackIs1 = false;      // kCcittG4: the decoded 1 bits are black
   bool tiffPredictor = false;  // kFlate: rows are horizontal differences
   bool passedThrough = false;  // the file's own compressed data, unchanged
-  std::vector<std::uint8_t> data;  // the stream's encoded bytes
+  // The stream's encoded bytes: `data` when re-encoded; when passed through,
+  // `strip`, the page file's strip, kept open until the page is written and
+  // copied from there (a strip may be 512 MiB: it is never read whole).
+  std::vector<std::uint8_t> data;
+  FileSpan strip;
 };
 
 // nullopt when the file is missing, not a TIFF, damaged, beyond the limits

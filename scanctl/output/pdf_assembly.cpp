@@ -70,7 +70,10 @@ PdfObjectId WritePage(PdfWriter& pdf, PdfObjectId pagesId, const PageImage& imag
   const std::string w = PdfReal(size.width), h = PdfReal(size.height);
 
   const PdfObjectId imageId = pdf.Reserve();
-  pdf.WriteStreamObject(imageId, ImageDictionary(image), image.data);
+  if (image.passedThrough)
+    pdf.WriteStreamObject(imageId, ImageDictionary(image), image.strip);
+  else
+    pdf.WriteStreamObject(imageId, ImageDictionary(image), image.data);
 
   const std::string content = "q\n" + w + " 0 0 " + h + " 0 0 cm\n/Im0 Do\nQ\n";
   const PdfObjectId contentId = pdf.Reserve();

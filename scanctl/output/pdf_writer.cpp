@@ -43,7 +43,11 @@ void PdfWriter::Put(std::span<const std::uint8_t> bytes) {
     return;
   }
   if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size()) failed_ = true;
-  offset_ += bytes.size();
+  Advance(bytes.size());
+}
+
+void PdfWriter::Advance(std::uint64_t bytes) {
+  offset_ += bytes;
   if (offset_ > kMaxOffset) failed_ = true;
 }
 
@@ -62,13 +66,24 @@ void PdfWriter::WriteObject(PdfObjectId id, std::string_view body) {
   Put(std::string_view("\nendobj\n"));
 }
 
-void PdfWriter::WriteStreamObject(PdfObjectId id, std::string_view dictionaryEntries,
-                                  std::span<const std::uint8_t> data) {
+void PdfWriter::BeginStream(PdfObjectId id, std::string_view dictionaryEntries, std::uint64_t length) {
   BeginObject(id);
   Put(std::string_view("<<"));
   Put(dictionaryEntries);
-  Put(" /Length " + std::to_string(data.size()) + " >>\nstream\n");
+  Put(" /Length " + std::to_string(length) + " >>\nstream\n");
+}
+
+void PdfWriter::WriteStreamObject(PdfObjectId id, std::string_view dictionaryEntries,
+                                  std::span<const std::uint8_t> data) {
+  BeginStream(id, dictionaryEntries, data.size());
   Put(data);
+  Put(std::string_view("\nendstream\nendobj\n"));
+}
+
+void PdfWriter::WriteStreamObject(PdfObjectId id, std::string_view dictionaryEntries, const FileSpan& data) {
+  BeginStream(id, dictionaryEntries, data.length);
+  if (failed_ || !file_ || !CopyFileSpan(data, file_.get())) failed_ = true;
+  Advance(data.length);
   Put(std::string_view("\nendstream\nendobj\n"));
 }
 

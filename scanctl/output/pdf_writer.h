@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "output/file_span_copy.h"
+
 namespace folvane {
 
 using PdfObjectId = std::uint32_t;
@@ -33,6 +35,8 @@ class PdfWriter {
   void WriteObject(PdfObjectId id, std::string_view body);
   // One stream object: `dictionaryEntries` go inside << >> next to /Length.
   void WriteStreamObject(PdfObjectId id, std::string_view dictionaryEntries, std::span<const std::uint8_t> data);
+  // The same with the data copied from another file, never held whole here.
+  void WriteStreamObject(PdfObjectId id, std::string_view dictionaryEntries, const FileSpan& data);
 
   // Writes the cross-reference table and the trailer, then closes the file.
   // True only when every byte reached the file and it closed cleanly.
@@ -44,13 +48,11 @@ class PdfWriter {
   bool Failed() const { return failed_; }
 
  private:
-  struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-
   void Put(std::string_view bytes);
   void Put(std::span<const std::uint8_t> bytes);
   void BeginObject(PdfObjectId id);
+  void BeginStream(PdfObjectId id, std::string_view dictionaryEntries, std::uint64_t length);
+  void Advance(std::uint64_t bytes);
 
   std::unique_ptr<std::FILE, FileCloser> file_;
   std::uint64_t offset_ = 0;

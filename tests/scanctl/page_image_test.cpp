@@ -6,6 +6,7 @@
 
 #include "fixture_cases.h"
 #include "output/page_image.h"
+#include "page_stream_bytes.h"
 #include "support/temp_dir.h"
 
 namespace folvane {
@@ -25,8 +26,16 @@ TEST(LoadPageImage, PassesThroughOneStripOfG4OrDeflateAndReencodesTheRest) {
     EXPECT_EQ(image->passedThrough, c.passedThrough) << c.name;
     EXPECT_EQ(image->width, c.spec.width) << c.name;
     EXPECT_EQ(image->height, c.spec.height) << c.name;
-    EXPECT_FALSE(image->data.empty()) << c.name;
+    const std::vector<std::uint8_t> stream = test::StreamBytes(*image);
+    EXPECT_FALSE(stream.empty()) << c.name;
     if (c.passedThrough) {  // unchanged: the stream holds exactly the strip's bytes
+      TIFF* tif = TIFFOpen(path.c_str(), "r");
+      ASSERT_TRUE(tif) << c.name;
+      std::vector<std::uint8_t> strip(static_cast<std::size_t>(TIFFGetStrileByteCount(tif, 0)));
+      const tmsize_t read = TIFFReadRawStrip(tif, 0, strip.data(), static_cast<tmsize_t>(strip.size()));
+      TIFFClose(tif);
+      EXPECT_EQ(read, static_cast<tmsize_t>(strip.size())) << c.name;
+      EXPECT_TRUE(stream == strip) << c.name;
       EXPECT_EQ(image->encoding == PdfImageEncoding::kCcittG4, c.spec.compression == COMPRESSION_CCITTFAX4) << c.name;
       EXPECT_EQ(image->tiffPredictor, c.spec.predictor == 2) << c.name;
     }

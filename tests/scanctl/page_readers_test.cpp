@@ -8,6 +8,7 @@
 #include "image_readback.h"
 #include "output/page_image.h"
 #include "output/png_export.h"
+#include "page_stream_bytes.h"
 #include "support/temp_dir.h"
 #include "fixture_cases.h"
 #include "tiff_fixture.h"
@@ -25,7 +26,8 @@ std::vector<Rgb> PdfPixels(const PageImage& image) {
   const std::size_t rowBytes = (std::size_t{image.width} * colors * image.bitsPerComponent + 7) / 8;
   std::vector<std::uint8_t> raw(rowBytes * image.height);
   uLongf size = static_cast<uLongf>(raw.size());
-  if (uncompress(raw.data(), &size, image.data.data(), static_cast<uLong>(image.data.size())) != Z_OK ||
+  const std::vector<std::uint8_t> stream = test::StreamBytes(image);
+  if (uncompress(raw.data(), &size, stream.data(), static_cast<uLong>(stream.size())) != Z_OK ||
       size != raw.size())
     return {};
   const int bits = image.bitsPerComponent, maxValue = (1 << bits) - 1;

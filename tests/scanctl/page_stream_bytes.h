@@ -1,0 +1,20 @@
+#pragma once
+// The encoded bytes of a page image's stream, wherever they are kept: in
+// memory when re-encoded, in the page file when passed through.
+#include <cstdint>
+#include <vector>
+
+#include "output/page_image.h"
+
+namespace folvane::test {
+
+inline std::vector<std::uint8_t> StreamBytes(const PageImage& image) {
+  if (!image.passedThrough) return image.data;
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image.strip.length));
+  if (!image.strip.file || !SeekFile(image.strip.file.get(), image.strip.offset) ||
+      std::fread(bytes.data(), 1, bytes.size(), image.strip.file.get()) != bytes.size())
+    return {};
+  return bytes;
+}
+
+}  // namespace folvane::test
