@@ -4,10 +4,6 @@
 #include <map>
 #include <vector>
 
-
-thread_local HHOOK g_hMessageHook = nullptr;
-thread_local folvane::HookClient* g_pHookSession = nullptr;
-
 using folvane::HookClient;
 
 namespace {
@@ -42,23 +38,16 @@ ThreadHooks& Threads() {
   return threads;
 }
 
-// Brings the calling thread's view up to date when the entry is its own (a
-// thread's view is written by that thread only) and forgets a thread with
-// nothing left.
-void Refresh(ThreadHooks::iterator entry) {
-  ThreadHook& thread = entry->second;
-  if (entry->first == GetCurrentThreadId()) {
-    g_hMessageHook = thread.hook;
-    g_pHookSession = thread.Served();
-  }
-  if (thread.Unused()) Threads().erase(entry);
+// Forgets a thread with nothing left.
+void ForgetIfUnused(ThreadHooks::iterator entry) {
+  if (entry->second.Unused()) Threads().erase(entry);
 }
 
 void WithdrawLocked(const HookClient& session) {
   auto& threads = Threads();
   for (auto entry = threads.begin(); entry != threads.end();) {
     const auto next = std::next(entry);
-    if (std::erase(entry->second.sessions, &session) > 0) Refresh(entry);
+    if (std::erase(entry->second.sessions, &session) > 0) ForgetIfUnused(entry);
     entry = next;
   }
 }
@@ -72,14 +61,8 @@ HookTarget CurrentThreadTarget() {
   Locked lock;
   auto& threads = Threads();
   const auto entry = threads.find(GetCurrentThreadId());
-  if (entry == threads.end()) {
-    g_hMessageHook = nullptr;
-    g_pHookSession = nullptr;
-    return {};
-  }
-  const HookTarget target{entry->second.hook, entry->second.Served()};
-  Refresh(entry);
-  return target;
+  if (entry == threads.end()) return {};
+  return {entry->second.hook, entry->second.Served()};
 }
 
 // Nothing may leave a Windows callback: a fault inside the transfer loop has
@@ -119,7 +102,7 @@ bool AttachMessageHook(DWORD threadId) {
   if (thread.users == 0) thread.hook = SetWindowsHookExA(WH_GETMESSAGE, TwainMessageHook, nullptr, threadId);
   const bool attached = thread.hook != nullptr;
   if (attached) ++thread.users;
-  Refresh(entry);
+  ForgetIfUnused(entry);
   return attached;
 }
 
@@ -132,7 +115,7 @@ void DetachMessageHook(DWORD threadId) {
     UnhookWindowsHookEx(thread.hook);
     thread.hook = nullptr;
   }
-  Refresh(entry);
+  ForgetIfUnused(entry);
 }
 
 bool PublishHookSession(HookClient& session) {
@@ -150,7 +133,7 @@ bool PublishHookSession(HookClient& session) {
   } catch (...) {
     published = false;
   }
-  Refresh(entry);
+  ForgetIfUnused(entry);
   return published;
 }
 

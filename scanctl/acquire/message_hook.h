@@ -42,17 +42,9 @@ class HookClient {
 
 }  // namespace folvane
 
-// The calling thread's hook and the session that hook serves (null when the
-// thread has none), as of the thread's own last attach, detach, publish,
-// withdrawal or hook call: each thread writes only its own values, so a change
-// made from another thread shows here from this thread's next such call (the
-// hook itself always looks the session up afresh). Sessions are published,
-// served and destroyed on the thread that owns them, as COM's apartments have
-// it: a session is never withdrawn from another thread while its own thread
-// is inside the hook.
-extern thread_local HHOOK g_hMessageHook;
-extern thread_local folvane::HookClient* g_pHookSession;
-
+// Sessions are published, served and destroyed on the thread that owns them,
+// as COM's apartments have it: a session is never withdrawn from another
+// thread while its own thread is inside the hook.
 LRESULT CALLBACK TwainMessageHook(int code, WPARAM wParam, LPARAM lParam);
 
 namespace folvane {

@@ -10,6 +10,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,7 +57,6 @@ class MessageHookTest : public ::testing::Test {
   void TearDown() override {
     DetachMessageHook(GetCurrentThreadId());
     UnhookWindowsHookEx(g_spy);
-    EXPECT_EQ(g_hMessageHook, nullptr);
   }
   // Posts the probe to the host window and runs the loop until it has been
   // dispatched.
@@ -64,6 +64,18 @@ class MessageHookTest : public ::testing::Test {
     const int before = host.Received(kProbe);
     PostMessageA(host.get(), kProbe, 1, 2);
     ASSERT_TRUE(PumpUntil([&] { return host.Received(kProbe) > before; }, 5000));
+  }
+  // The sessions that the loop's messages were offered to while the probe
+  // went through, by the application identity their calls carry.
+  using Identities = std::set<const void*>;
+  static const void* Id(const CScanSession& session) { return &session.AppIdentity(); }
+  Identities Offered() {
+    const std::size_t before = fake.Addresses().size();
+    SendProbeThroughTheLoop();
+    Identities origins;
+    for (std::size_t i = before; i < fake.Addresses().size(); ++i) origins.insert(fake.Addresses()[i].origin);
+    fake.Take();
+    return origins;
   }
   std::unique_ptr<CScanSession> EnabledSession() {
     auto session = std::make_unique<CScanSession>(fake);
@@ -139,31 +151,38 @@ TEST_F(MessageHookTest, NothingReachesTheManagerWithoutAnEnabledPublishedSession
   EXPECT_EQ(g_spySaw, 2);
 }
 
-TEST_F(MessageHookTest, DestroyedSessionsAreNeverServed) {
-  auto first = std::make_unique<CScanSession>(fake);
-  auto second = std::make_unique<CScanSession>(fake);
+TEST_F(MessageHookTest, TheNewestLiveSessionIsServedThroughOneHookPerThread) {
+  auto first = EnabledSession();
+  auto second = EnabledSession();
   PublishHookSession(*first);
   PublishHookSession(*second);
-  EXPECT_EQ(g_pHookSession, second.get());
-  // A second control attaching shares the one hook.
-  const HHOOK hook = g_hMessageHook;
+  EXPECT_EQ(Offered(), Identities{Id(*second)});
+  // A second control attaching shares the one hook, which stays while a
+  // control uses it.
   ASSERT_TRUE(AttachMessageHook(GetCurrentThreadId()));
-  EXPECT_EQ(g_hMessageHook, hook);
-
   second.reset();
   DetachMessageHook(GetCurrentThreadId());
-  EXPECT_EQ(g_pHookSession, first.get()) << "the earlier control is served again";
-  EXPECT_EQ(g_hMessageHook, hook) << "the hook stays while a control uses it";
+  EXPECT_EQ(Offered(), Identities{Id(*first)}) << "the earlier control is served again";
 
   // Withdrawing one that is not served changes nothing; destroying the last
   // leaves no session at all.
   auto third = std::make_unique<CScanSession>(fake);
   WithdrawHookSession(*third);
-  EXPECT_EQ(g_pHookSession, first.get());
+  EXPECT_EQ(Offered(), Identities{Id(*first)});
   first.reset();
-  EXPECT_EQ(g_pHookSession, nullptr);
-  SendProbeThroughTheLoop();
+  fake.Take();
+  g_spySaw = 0;
+  EXPECT_TRUE(Offered().empty());
   EXPECT_EQ(g_spySaw, 1);
+}
+
+TEST_F(MessageHookTest, TheLastDetachRemovesTheHook) {
+  auto session = EnabledSession();
+  PublishHookSession(*session);
+  DetachMessageHook(GetCurrentThreadId());
+  EXPECT_TRUE(Offered().empty()) << "a published, enabled session but no hook to offer it messages";
+  ASSERT_TRUE(AttachMessageHook(GetCurrentThreadId()));  // as TearDown expects
+  EXPECT_EQ(Offered(), Identities{Id(*session)});
 }
 
 // A session whose own steps fail with an exception, as page capture may when
@@ -242,8 +261,6 @@ TEST_F(MessageHookTest, EachThreadFeedsItsOwnSession) {
   struct ControlThread {
     DWORD thread = 0;
     std::uintptr_t appIdentity = 0;  // the session's, as its calls carry it
-    HHOOK hook = nullptr;
-    bool servesOwnSession = false;
     bool probeRetrieved = false;
   };
   ControlThread controls[2];
@@ -268,8 +285,6 @@ TEST_F(MessageHookTest, EachThreadFeedsItsOwnSession) {
       PublishHookSession(session);
       // Both controls live before either thread runs its loop.
       published.ArriveAndWait();
-      control.hook = g_hMessageHook;
-      control.servesOwnSession = g_pHookSession == &session;
       PostThreadMessageA(control.thread, kProbe, 0, 0);
       const ULONGLONG deadline = GetTickCount64() + 5000;
       while (!control.probeRetrieved && GetTickCount64() < deadline) {
@@ -291,18 +306,14 @@ TEST_F(MessageHookTest, EachThreadFeedsItsOwnSession) {
   first.join();
   second.join();
 
-  EXPECT_NE(controls[0].hook, controls[1].hook);
   for (const ControlThread& control : controls) {
     EXPECT_TRUE(control.probeRetrieved);
-    EXPECT_NE(control.hook, nullptr);
-    EXPECT_TRUE(control.servesOwnSession);
     EXPECT_EQ(std::count(offeredOn.begin(), offeredOn.end(), control.thread), 1) << "its probe, on its thread";
   }
   for (const auto& call : fake.Addresses()) {
     const ControlThread& caller = call.thread == controls[0].thread ? controls[0] : controls[1];
     EXPECT_EQ(reinterpret_cast<std::uintptr_t>(call.origin), caller.appIdentity) << "a session called on another thread";
   }
-  EXPECT_EQ(g_pHookSession, nullptr);
 }
 
 }  // namespace
