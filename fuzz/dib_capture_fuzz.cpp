@@ -11,7 +11,7 @@
 #include "acquire/dib.h"
 #include "acquire/dib_page_writer.h"
 #include "fuzz_file.h"
-#include "output/page_tiff.h"
+#include "pagefile/page_tiff.h"
 #include "tool/bmp_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

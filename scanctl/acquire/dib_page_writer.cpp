@@ -10,8 +10,8 @@
 
 #include "pagefile/file_ops.h"
 #include "acquire/page_resolution.h"
-#include "acquire/tiff_file.h"
 #include "pagefile/page_limits.h"
+#include "pagefile/page_tiff.h"
 
 namespace folvane {
 namespace {
@@ -198,24 +198,15 @@ bool WriteBilevelStrip(TIFF* tif, const DibView& dib) {
   return true;
 }
 
-// Whether the page file just written stores enough bytes for what it decodes
-// to: a huge blank bilevel page compresses beyond what the outputs accept.
-bool StoredBytesWithinLimits(const DibView& dib, const std::string& path) {
-  const TiffPtr tif = OpenTiffQuietly(path, "r");
-  if (!tif || TIFFNumberOfStrips(tif.get()) == 0) return false;
-  std::uint64_t stored = 0;
-  for (std::uint32_t i = 0; i < TIFFNumberOfStrips(tif.get()); ++i) {
-    int error = 0;
-    stored += TIFFGetStrileByteCountWithErr(tif.get(), i, &error);
-    if (error) return false;
-  }
-  return StoredBytesSuffice(DecodedPageBytes(dib.Width(), dib.Height(), dib.BitsPerPixel()), stored);
-}
+// The outputs' own opener decides, with the limits they apply: a page they
+// would refuse (a huge blank bilevel page compresses beyond what they
+// accept) is not kept. The file is closed again before it is moved.
+bool OutputsAccept(const std::string& path) { return PageTiff::Open(path) != nullptr; }
 
 }  // namespace
 
 bool EncodeDibAsTiff(const DibView& dib, const std::string& path) {
-  TiffPtr tif = OpenTiffQuietly(path, "w");
+  TiffPtr tif = CreatePageTiff(path);
   if (!tif) return false;
   const Layout layout = ChooseLayout(dib);
   if (!SetTags(tif.get(), dib, layout)) return false;
@@ -235,7 +226,7 @@ bool WriteDibPage(std::span<const std::uint8_t> packedDib, const std::string& pa
     // Stored pixels are as deep as the bitmap's (24-bit pixels as 3 x 8 bits).
     if (!dib || !PageSizeWithinLimits(dib->Width(), dib->Height(), dib->BitsPerPixel())) return false;
     partial = path + ".part";
-    if (EncodeDibAsTiff(*dib, partial) && StoredBytesWithinLimits(*dib, partial) && MoveFileOver(partial, path))
+    if (EncodeDibAsTiff(*dib, partial) && OutputsAccept(partial) && MoveFileOver(partial, path))
       return true;
   } catch (const std::bad_alloc&) {
     // A page larger than the memory left: the page is lost like one that

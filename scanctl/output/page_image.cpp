@@ -7,7 +7,7 @@
 #include <memory>
 #include <new>
 
-#include "output/page_tiff.h"
+#include "pagefile/page_tiff.h"
 #include "pagefile/tiff_field.h"
 
 namespace folvane {

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "output/page_tiff.h"
+#include "pagefile/page_tiff.h"
 
 namespace folvane {
 namespace {

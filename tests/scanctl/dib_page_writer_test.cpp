@@ -7,7 +7,7 @@
 #include <filesystem>
 
 #include "acquire/page_resolution.h"
-#include "output/page_tiff.h"
+#include "pagefile/page_tiff.h"
 #include "dib_fixture.h"
 #include "image_readback.h"
 #include "support/temp_dir.h"

@@ -1,8 +1,12 @@
 #pragma once
-// A page file opened for reading, with the checks and limits that both
-// outputs (PDF and PNG) apply before they decode anything. Page files are
-// untrusted: any file can sit under a page file's name, so every size a
-// directory claims is checked before anything is allocated for it.
+// The one way page files are opened. For reading: with the checks and limits
+// that both outputs (PDF and PNG) apply before they decode anything, and that
+// capture applies to each page it has just written, so that it never keeps
+// a page the outputs would refuse. Page files are untrusted: any file can
+// sit under a page file's name, so every size a directory claims is checked
+// before anything is allocated for it. libtiff's messages never reach the
+// host's console (a control has none; the callers report failures in their
+// own words).
 #include <tiffio.h>
 
 #include <cstdint>
@@ -14,6 +18,14 @@
 #include "pagefile/page_limits.h"
 
 namespace folvane {
+
+struct TiffCloser {
+  void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffPtr = std::unique_ptr<TIFF, TiffCloser>;
+
+// A new page file at `path` (an existing file is replaced), for capture.
+TiffPtr CreatePageTiff(const std::string& path);
 
 class PageTiff {
  public:

@@ -1,4 +1,4 @@
-#include "output/page_tiff.h"
+#include "pagefile/page_tiff.h"
 
 #include <algorithm>
 #include <cstdarg>
@@ -10,7 +10,7 @@ namespace folvane {
 namespace {
 
 // libtiff's own buffers (strips, tables) stay under this.
-constexpr tmsize_t kMaxLibtiffAllocation = 256 << 20;
+constexpr tmsize_t kMaxLibtiffAllocation = tmsize_t{256} << 20;
 
 // ---- The file under libtiff, read through our own FILE* ----
 // Our own procedures give the file's size for checking strip sizes, open
@@ -62,8 +62,24 @@ int Silence(TIFF*, void*, const char*, const char*, va_list) { return 1; }
 struct OptionsFree {
   void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
 };
+using OpenOptions = std::unique_ptr<TIFFOpenOptions, OptionsFree>;
+
+OpenOptions QuietBoundedOptions() {
+  OpenOptions options(TIFFOpenOptionsAlloc());
+  if (!options) return nullptr;
+  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAllocation);
+  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Silence, nullptr);
+  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Silence, nullptr);
+  return options;
+}
 
 }  // namespace
+
+TiffPtr CreatePageTiff(const std::string& path) {
+  const OpenOptions options = QuietBoundedOptions();
+  if (!options) return nullptr;
+  return TiffPtr(TIFFOpenExt(path.c_str(), "w", options.get()));
+}
 
 std::unique_ptr<PageTiff> PageTiff::Open(const std::string& path) {
   std::unique_ptr<PageTiff> page(new PageTiff);
@@ -74,11 +90,8 @@ std::unique_ptr<PageTiff> PageTiff::Open(const std::string& path) {
   if (size <= 0 || !Seek(page->file_, 0, SEEK_SET)) return nullptr;
   page->size_ = static_cast<std::uint64_t>(size);
 
-  std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+  const OpenOptions options = QuietBoundedOptions();
   if (!options) return nullptr;
-  TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), kMaxLibtiffAllocation);
-  TIFFOpenOptionsSetErrorHandlerExtR(options.get(), Silence, nullptr);
-  TIFFOpenOptionsSetWarningHandlerExtR(options.get(), Silence, nullptr);
   page->tif_ = TIFFClientOpenExt(path.c_str(), "rm", page->file_, ReadProc, WriteProc, SeekProc, CloseProc, SizeProc,
                                  MapProc, UnmapProc, options.get());
   if (!page->tif_ || !page->Check()) return nullptr;
