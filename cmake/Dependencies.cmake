@@ -1,8 +1,8 @@
 # Third-party libraries as imported targets:
 #   bidder::crypto  OpenSSL libcrypto (native only; Windows uses CryptoAPI)
-#   bidder::tiff    libtiff with zlib and libdeflate
+#   bidder::tiff    libtiff (which decodes Deflate with libdeflate where it has it)
 #   bidder::png     libpng
-#   bidder::deflate libdeflate
+#   bidder::zlib    zlib, the one Deflate library of the project's own code
 # Natively they come from Debian's -dev packages; for MinGW from the static
 # cross-builds of scripts/build-cross-libs.sh (found through the toolchain's root path).
 if(NOT WIN32)
@@ -16,6 +16,10 @@ if(NOT WIN32)
   add_library(bidder_png INTERFACE)
   target_link_libraries(bidder_png INTERFACE PNG::PNG)
   add_library(bidder::png ALIAS bidder_png)
+  find_package(ZLIB REQUIRED)
+  add_library(bidder_zlib INTERFACE)
+  target_link_libraries(bidder_zlib INTERFACE ZLIB::ZLIB)
+  add_library(bidder::zlib ALIAS bidder_zlib)
 else()
   find_library(BIDDER_ZLIB_LIB NAMES libz.a z REQUIRED)
   find_library(BIDDER_DEFLATE_LIB NAMES libdeflate.a deflate REQUIRED)
@@ -31,18 +35,10 @@ else()
   target_include_directories(bidder_png SYSTEM INTERFACE ${BIDDER_PNG_INCLUDE})
   target_link_libraries(bidder_png INTERFACE ${BIDDER_PNG_LIB} ${BIDDER_ZLIB_LIB})
   add_library(bidder::png ALIAS bidder_png)
+  add_library(bidder_zlib INTERFACE)
+  target_link_libraries(bidder_zlib INTERFACE ${BIDDER_ZLIB_LIB})
+  add_library(bidder::zlib ALIAS bidder_zlib)
 endif()
-
-# libdeflate on its own, for code that compresses whole buffers itself (the
-# same library libtiff uses for Deflate).
-find_path(BIDDER_DEFLATE_INCLUDE libdeflate.h REQUIRED)
-if(NOT WIN32)
-  find_library(BIDDER_DEFLATE_LIB NAMES deflate REQUIRED)
-endif()
-add_library(bidder_deflate INTERFACE)
-target_include_directories(bidder_deflate SYSTEM INTERFACE ${BIDDER_DEFLATE_INCLUDE})
-target_link_libraries(bidder_deflate INTERFACE ${BIDDER_DEFLATE_LIB})
-add_library(bidder::deflate ALIAS bidder_deflate)
 
 # GoogleTest: Debian's packaged library natively, built from its shipped
 # sources for MinGW (the posix thread model is needed for std::mutex).

@@ -1,6 +1,6 @@
 #include "tiff_fixture.h"
 
-#include <libdeflate.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <memory>
@@ -210,13 +210,11 @@ std::string TiffWithFields(std::vector<TiffField> fields, const std::string& dat
 }
 
 std::string DeflatedZeros(std::size_t bytes) {
-  const std::unique_ptr<libdeflate_compressor, decltype(&libdeflate_free_compressor)> compressor(
-      libdeflate_alloc_compressor(12), &libdeflate_free_compressor);
-  if (!compressor) throw std::runtime_error("no compressor");
-  const std::vector<char> zeros(bytes);
-  std::string packed(libdeflate_zlib_compress_bound(compressor.get(), bytes), '\0');
-  const std::size_t size = libdeflate_zlib_compress(compressor.get(), zeros.data(), bytes, packed.data(), packed.size());
-  if (size == 0) throw std::runtime_error("libdeflate refused");
+  const std::vector<Bytef> zeros(bytes);
+  uLongf size = compressBound(static_cast<uLong>(bytes));
+  std::string packed(size, '\0');
+  if (compress2(reinterpret_cast<Bytef*>(packed.data()), &size, zeros.data(), static_cast<uLong>(bytes), 9) != Z_OK)
+    throw std::runtime_error("zlib refused");
   packed.resize(size);
   return packed;
 }
