@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "pagefile/page_layout.h"
 #include "pagefile/page_tiff.h"
 #include "pagefile/tiff_field.h"
 
@@ -16,9 +17,9 @@ namespace {
 // ---- What the page holds ----
 
 struct Layout {
+  PageLayout file;
   std::uint32_t width = 0, height = 0;
-  std::uint16_t bitsPerSample = 1, samplesPerPixel = 1, photometric = 0, compression = 1;
-  std::uint16_t planar = PLANARCONFIG_CONTIG, fillOrder = FILLORDER_MSB2LSB, predictor = 1;
+  std::uint16_t samplesPerPixel = 1;  // as decoded (JPEG's YCbCr comes out as RGB)
   int colors = 1;  // samples per pixel that reach the PDF (extra samples are dropped)
   std::uint64_t rowBytes = 0;  // one PDF row, padded to a whole byte
 };
@@ -28,62 +29,47 @@ bool IsSupportedGrayOrPaletteDepth(std::uint16_t bits) { return bits == 1 || bit
 // Fills `layout` and the image's colour model; false for what PDF 1.4 or this
 // reader cannot show without loss.
 bool ReadLayout(const PageTiff& page, Layout& layout, PageImage& image) {
-  TIFF* tif = page.Tiff();
+  layout.file = ReadPageLayout(page);
+  const PageLayout& file = layout.file;
   layout.width = page.Width();
   layout.height = page.Height();
-  if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &layout.photometric)) return false;
-  layout.bitsPerSample = Defaulted<std::uint16_t>(tif, TIFFTAG_BITSPERSAMPLE, 1);
-  layout.samplesPerPixel = Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-  layout.compression = Defaulted<std::uint16_t>(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
-  layout.planar = Defaulted<std::uint16_t>(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-  layout.fillOrder = Defaulted<std::uint16_t>(tif, TIFFTAG_FILLORDER, FILLORDER_MSB2LSB);
-  if (Defaulted<std::uint16_t>(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT) != SAMPLEFORMAT_UINT) return false;
-  // Only the codecs with a predictor know the tag.
-  std::uint16_t predictor = 1;
-  if (TIFFGetField(tif, TIFFTAG_PREDICTOR, &predictor)) layout.predictor = predictor;
+  layout.samplesPerPixel = file.samplesPerPixel;
+  layout.colors = file.ColourSamples();
+  if (!file.unsignedSamples) return false;
 
-  const std::uint16_t bits = layout.bitsPerSample;
-  switch (layout.photometric) {
-    case PHOTOMETRIC_MINISWHITE:
-    case PHOTOMETRIC_MINISBLACK:
+  const std::uint16_t bits = file.bitsPerSample;
+  switch (file.colour) {
+    case PageColour::kGrey:
       image.colorModel = PdfColorModel::kGray;
-      layout.colors = 1;
       if (!IsSupportedGrayOrPaletteDepth(bits)) return false;
       break;
-    case PHOTOMETRIC_PALETTE: {
+    case PageColour::kPalette:
       image.colorModel = PdfColorModel::kIndexed;
-      layout.colors = 1;
-      if (!IsSupportedGrayOrPaletteDepth(bits)) return false;
-      image.palette = ReadColourMap(tif, bits);
-      if (image.palette.empty()) return false;
+      if (!IsSupportedGrayOrPaletteDepth(bits) || file.colourMap.empty()) return false;
+      image.palette = file.colourMap;
       break;
-    }
-    case PHOTOMETRIC_RGB:
+    case PageColour::kRgb:
       image.colorModel = PdfColorModel::kRgb;
-      layout.colors = 3;
       if (bits != 8) return false;
       break;
-    case PHOTOMETRIC_SEPARATED:
-      if (Defaulted<std::uint16_t>(tif, TIFFTAG_INKSET, INKSET_CMYK) != INKSET_CMYK) return false;
+    case PageColour::kCmyk:
       image.colorModel = PdfColorModel::kCmyk;
-      layout.colors = 4;
       if (bits != 8) return false;
       break;
-    case PHOTOMETRIC_YCBCR:
+    case PageColour::kYCbCr:
       // JPEG-compressed colour: libtiff's JPEG codec can hand out RGB.
-      if (layout.compression != COMPRESSION_JPEG || bits != 8) return false;
-      if (!TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) return false;
+      if (file.compression != COMPRESSION_JPEG || bits != 8) return false;
+      if (!TIFFSetField(page.Tiff(), TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB)) return false;
       image.colorModel = PdfColorModel::kRgb;
-      layout.colors = 3;
       layout.samplesPerPixel = 3;
       break;
-    default:
+    case PageColour::kOther:
       return false;
   }
   if (layout.samplesPerPixel < layout.colors) return false;
   // Extra samples (alpha) are dropped, which this reader does byte-wise only.
   if (layout.samplesPerPixel > layout.colors && bits != 8) return false;
-  if (layout.samplesPerPixel > 1 && layout.planar != PLANARCONFIG_CONTIG) return false;
+  if (layout.samplesPerPixel > 1 && !file.contiguous) return false;
 
   layout.rowBytes = (std::uint64_t{layout.width} * layout.colors * bits + 7) / 8;
   if (layout.rowBytes * layout.height > kMaxDecodedBytes) return false;
@@ -136,10 +122,10 @@ bool StartsLikeZlib(const FileSpan& strip) {
 // same samples, in the order the page is shown.
 bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout& layout, PageImage& image) {
   TIFF* tif = page.Tiff();
-  if (page.Tiled() || page.BottomUp() || TIFFNumberOfStrips(tif) != 1 || layout.fillOrder != FILLORDER_MSB2LSB)
+  if (page.Tiled() || page.BottomUp() || TIFFNumberOfStrips(tif) != 1 || !layout.file.msbFirst)
     return false;
-  if (layout.compression == COMPRESSION_CCITTFAX4) {
-    if (layout.bitsPerSample != 1 || layout.samplesPerPixel != 1 || image.colorModel != PdfColorModel::kGray)
+  if (layout.file.compression == COMPRESSION_CCITTFAX4) {
+    if (layout.file.bitsPerSample != 1 || layout.samplesPerPixel != 1 || image.colorModel != PdfColorModel::kGray)
       return false;
     std::uint32_t options = 0;
     // Uncompressed-mode extensions are rare and not every reader decodes them.
@@ -148,17 +134,18 @@ bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout&
     image.encoding = PdfImageEncoding::kCcittG4;
     // The codes say "white run" and "black run"; libtiff gives white runs as
     // 0 bits, which a min-is-black page shows black.
-    image.blackIs1 = layout.photometric == PHOTOMETRIC_MINISBLACK;
+    image.blackIs1 = !layout.file.minIsWhite;
     image.passedThrough = true;
     return true;
   }
-  if (layout.compression == COMPRESSION_ADOBE_DEFLATE || layout.compression == COMPRESSION_DEFLATE) {
+  if (layout.file.compression == COMPRESSION_ADOBE_DEFLATE || layout.file.compression == COMPRESSION_DEFLATE) {
     // Min-is-white grey would need a Decode array: it is re-encoded instead.
-    if (layout.photometric == PHOTOMETRIC_MINISWHITE || layout.samplesPerPixel != layout.colors) return false;
-    if (layout.predictor != 1 && !(layout.predictor == 2 && layout.bitsPerSample == 8)) return false;
+    if (layout.file.minIsWhite || layout.samplesPerPixel != layout.colors) return false;
+    const std::uint16_t predictor = layout.file.predictor;
+    if (predictor != 1 && !(predictor == 2 && layout.file.bitsPerSample == 8)) return false;
     if (!OpenOnlyStrip(page, path, image.strip) || !StartsLikeZlib(image.strip)) return false;
     image.encoding = PdfImageEncoding::kFlate;
-    image.tiffPredictor = layout.predictor == 2;
+    image.tiffPredictor = predictor == 2;
     image.passedThrough = true;
     return true;
   }
@@ -205,15 +192,16 @@ class FlateSink {
 
 bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
   const tmsize_t lineSize = TIFFScanlineSize(page.Tiff());
-  const std::uint64_t bitsPerPixel = std::uint64_t{layout.samplesPerPixel} * layout.bitsPerSample;
+  const std::uint64_t bitsPerPixel = std::uint64_t{layout.samplesPerPixel} * layout.file.bitsPerSample;
   const std::uint64_t needed = (layout.width * bitsPerPixel + 7) / 8;
   if (lineSize <= 0 || static_cast<std::uint64_t>(lineSize) < needed || needed > kMaxDecodedBytes) return false;
 
   std::vector<std::uint8_t> row(static_cast<std::size_t>(layout.rowBytes));
   image.data.clear();
   FlateSink sink(image.data);
-  const bool invert = layout.photometric == PHOTOMETRIC_MINISWHITE;
-  PageRowReader rows(page, static_cast<std::size_t>(lineSize));
+  // Min-is-white comes out as min-is-black, the one grey PDF knows without
+  // a Decode array.
+  PageRowReader rows(page, static_cast<std::size_t>(lineSize), layout.file.minIsWhite);
   bool read = true;
   while (const std::uint8_t* line = rows.Next()) {
     if (layout.samplesPerPixel == layout.colors) {
@@ -223,9 +211,6 @@ bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
         std::copy_n(line + std::size_t{x} * layout.samplesPerPixel, layout.colors,
                     row.begin() + std::size_t{x} * layout.colors);
     }
-    // Written as min-is-black, the one grey PDF knows without a Decode array.
-    if (invert)
-      for (auto& b : row) b = static_cast<std::uint8_t>(~b);
     if (!sink.Add(row.data(), row.size())) {
       read = false;
       break;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "pagefile/page_layout.h"
 #include "pagefile/page_tiff.h"
 
 namespace folvane {
@@ -22,30 +23,23 @@ int Channels(RowColour c) {
 
 // The page files' own layouts (one sample per pixel, or contiguous 8-bit
 // RGB) in strips or tiles, either way up, read as the file's own samples in
-// page order (as the PDF output reads them); MinIsWhite turned into grey by
-// inverting the bits.
+// page order (as the PDF output reads them); min-is-white as min-is-black grey.
 class SampleRowReader final : public TiffPageReader {
  public:
-  SampleRowReader(std::unique_ptr<PageTiff> page, RowFormat format, bool invert)
-      : page_(std::move(page)), rows_(*page_, format.RowBytes()), invert_(invert) {
+  SampleRowReader(std::unique_ptr<PageTiff> page, RowFormat format, bool minIsWhite)
+      : page_(std::move(page)), rows_(*page_, format.RowBytes(), minIsWhite) {
     format_ = std::move(format);
   }
   bool ReadRow(std::uint8_t* row) override {
     const std::uint8_t* line = rows_.Next();
     if (!line) return false;
-    const std::size_t n = format_.RowBytes();
-    if (invert_) {
-      for (std::size_t i = 0; i < n; ++i) row[i] = static_cast<std::uint8_t>(~line[i]);
-    } else {
-      std::copy_n(line, n, row);
-    }
+    std::copy_n(line, format_.RowBytes(), row);
     return true;
   }
 
  private:
   std::unique_ptr<PageTiff> page_;
   PageRowReader rows_;
-  bool invert_;
 };
 
 // Everything else libtiff can decode (separate planes, YCbCr, CMYK, 16-bit
@@ -152,41 +146,20 @@ std::size_t RowFormat::RowBytes() const {
 std::unique_ptr<TiffPageReader> TiffPageReader::Open(const std::string& path) {
   auto page = PageTiff::Open(path);
   if (!page) return nullptr;
-  TIFF* t = page->Tiff();
-  std::uint16_t samples = 1, bits = 1, planar = PLANARCONFIG_CONTIG, photometric = 0;
-  TIFFGetFieldDefaulted(t, TIFFTAG_SAMPLESPERPIXEL, &samples);
-  TIFFGetFieldDefaulted(t, TIFFTAG_BITSPERSAMPLE, &bits);
-  TIFFGetFieldDefaulted(t, TIFFTAG_PLANARCONFIG, &planar);
-  const bool hasPhotometric = TIFFGetField(t, TIFFTAG_PHOTOMETRIC, &photometric) != 0;
-
-  RowFormat format;
-  format.width = page->Width();
-  format.height = page->Height();
-  format.bitDepth = bits;
+  const PageLayout layout = ReadPageLayout(*page);
   // The page files' own layouts, read as their samples in the order shown.
-  bool own = hasPhotometric;
-  bool invert = false;
-  if (own && samples == 1 && (bits == 1 || bits == 2 || bits == 4 || bits == 8)) {
-    if (photometric == PHOTOMETRIC_MINISBLACK) {
-      format.colour = RowColour::kGrey;
-    } else if (photometric == PHOTOMETRIC_MINISWHITE) {
-      format.colour = RowColour::kGrey;
-      invert = true;
-    } else if (photometric == PHOTOMETRIC_PALETTE) {
-      format.colour = RowColour::kPalette;
-      const std::vector<std::uint8_t> map = ReadColourMap(t, bits);
-      for (std::size_t i = 0; i + 2 < map.size(); i += 3) format.palette.push_back({map[i], map[i + 1], map[i + 2]});
-      own = !format.palette.empty();
-    } else {
-      own = false;
-    }
-  } else if (own && samples == 3 && bits == 8 && planar == PLANARCONFIG_CONTIG && photometric == PHOTOMETRIC_RGB) {
-    format.colour = RowColour::kRgb;
-  } else {
-    own = false;
-  }
-  if (own && static_cast<std::uint64_t>(TIFFScanlineSize64(t)) == format.RowBytes()) {
-    return std::make_unique<SampleRowReader>(std::move(page), std::move(format), invert);
+  if (layout.SamplesAsStored()) {
+    RowFormat format;
+    format.width = page->Width();
+    format.height = page->Height();
+    format.bitDepth = layout.bitsPerSample;
+    format.colour = layout.colour == PageColour::kRgb       ? RowColour::kRgb
+                    : layout.colour == PageColour::kPalette ? RowColour::kPalette
+                                                             : RowColour::kGrey;
+    const std::vector<std::uint8_t>& map = layout.colourMap;
+    for (std::size_t i = 0; i + 2 < map.size(); i += 3) format.palette.push_back({map[i], map[i + 1], map[i + 2]});
+    if (static_cast<std::uint64_t>(TIFFScanlineSize64(page->Tiff())) == format.RowBytes())
+      return std::make_unique<SampleRowReader>(std::move(page), std::move(format), layout.minIsWhite);
   }
   return RgbaBandReader::Open(std::move(page));
 }

@@ -216,23 +216,6 @@ bool PageTiff::StrilesApart(std::uint32_t units, std::uint64_t decodedBytes) con
   return StoredBytesSuffice(decodedBytes, stored);
 }
 
-std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample) {
-  std::uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-  if (bitsPerSample < 1 || bitsPerSample > 8) return {};
-  if (!TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue) || !red || !green || !blue) return {};
-  const std::size_t entries = std::size_t{1} << bitsPerSample;
-  bool sixteenBit = false;
-  for (std::size_t i = 0; i < entries; ++i) sixteenBit |= red[i] > 255 || green[i] > 255 || blue[i] > 255;
-  const int shift = sixteenBit ? 8 : 0;
-  std::vector<std::uint8_t> rgb(entries * 3);
-  for (std::size_t i = 0; i < entries; ++i) {
-    rgb[i * 3] = static_cast<std::uint8_t>(red[i] >> shift);
-    rgb[i * 3 + 1] = static_cast<std::uint8_t>(green[i] >> shift);
-    rgb[i * 3 + 2] = static_cast<std::uint8_t>(blue[i] >> shift);
-  }
-  return rgb;
-}
-
 namespace {
 
 // One row of tiles, `rows` rows from `top`, into `band` as whole rows.
@@ -261,12 +244,14 @@ bool ReadTileRow(TIFF* tif, std::uint32_t width, std::uint32_t top, std::uint32_
 
 }  // namespace
 
-PageRowReader::PageRowReader(const PageTiff& page, std::size_t lineBytes) : page_(page), lineBytes_(lineBytes) {
+PageRowReader::PageRowReader(const PageTiff& page, std::size_t lineBytes, bool invert)
+    : page_(page), lineBytes_(lineBytes), invert_(invert) {
   const auto scanline = TIFFScanlineSize64(page.Tiff());
   if (lineBytes == 0 || scanline <= 0 || lineBytes < static_cast<std::uint64_t>(scanline)) {
     failed_ = true;
     return;
   }
+  if (invert) inverted_.reset(new std::uint8_t[lineBytes]);
   // Zero-filled: some decoders (CCITT) leave the padding bits after a row's
   // last pixel as they found them, and the output must not depend on what
   // the memory held before.
@@ -307,7 +292,7 @@ const std::uint8_t* PageRowReader::Next() {
       return nullptr;
     }
     ++nextRow_;
-    return buffer_.get();
+    return Hand(buffer_.get());
   }
   if (unitRowsLeft_ == 0 && !LoadNextUnit()) {
     failed_ = true;
@@ -319,7 +304,15 @@ const std::uint8_t* PageRowReader::Next() {
   const std::uint32_t stored = page_.BottomUp() ? unitRows_ - 1 - r : r;
   --unitRowsLeft_;
   ++nextRow_;
-  return buffer_.get() + std::size_t{stored} * lineBytes_;
+  return Hand(buffer_.get() + std::size_t{stored} * lineBytes_);
+}
+
+// Inverted into a line of its own: the decoded rows stay as decoded, since
+// some decoders leave a row's padding bits as they found them.
+const std::uint8_t* PageRowReader::Hand(const std::uint8_t* row) {
+  if (!invert_) return row;
+  for (std::size_t i = 0; i < lineBytes_; ++i) inverted_[i] = static_cast<std::uint8_t>(~row[i]);
+  return inverted_.get();
 }
 
 }  // namespace folvane

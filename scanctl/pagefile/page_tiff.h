@@ -72,10 +72,12 @@ class PageTiff {
 // stored top row first are read a scanline at a time, so a page in one large
 // strip needs no more than a row; tiled files and files stored bottom row
 // first are decoded a strip or a row of tiles at a time, within kMaxUnitBytes
-// (a file whose units break it has no rows).
+// (a file whose units break it has no rows). With `invert` (for min-is-white
+// grey, PageLayout::minIsWhite) every bit of a row is inverted, so that the
+// rows read as min-is-black grey.
 class PageRowReader {
  public:
-  PageRowReader(const PageTiff& page, std::size_t lineBytes);
+  PageRowReader(const PageTiff& page, std::size_t lineBytes, bool invert);
   // The next row, valid until the next call; nullptr after the last row or
   // when the file cannot be read (then Failed() is true).
   const std::uint8_t* Next();
@@ -83,20 +85,16 @@ class PageRowReader {
 
  private:
   bool LoadNextUnit();
+  const std::uint8_t* Hand(const std::uint8_t* row);
 
   const PageTiff& page_;
   std::size_t lineBytes_;
+  bool invert_;
   std::unique_ptr<std::uint8_t[]> buffer_;  // a line, or one unit of rows
+  std::unique_ptr<std::uint8_t[]> inverted_;  // with invert_: the row handed out
   std::uint32_t nextRow_ = 0;               // rows handed out so far
   std::uint32_t unitsLoaded_ = 0, unitRowsLeft_ = 0, unitRows_ = 0;
   bool failed_ = false;
 };
-
-// The colour map as 8-bit RGB triples, 2^bitsPerSample of them; empty when
-// the file has none. Most writers store 16-bit values (v * 257); some store
-// 8-bit values in the 16-bit entries, so a map without an entry above 255 is
-// read as 8-bit values (a 16-bit map has one unless it is all black, which
-// reads the same either way).
-std::vector<std::uint8_t> ReadColourMap(TIFF* tif, int bitsPerSample);
 
 }  // namespace folvane
