@@ -5,21 +5,15 @@
 
 #include "acquire/dib_page_writer.h"
 #include "pagefile/file_ops.h"
+#include "pagefile/page_names.h"
 
 namespace folvane {
 
 PageStore::PageStore(std::string workPrefix) : workPrefix_(std::move(workPrefix)) {}
 
-std::string PageStore::PageFileName(std::uint32_t number) const {
-  return workPrefix_ + std::to_string(number) + ".tif";
-}
+std::string PageStore::PageFileName(std::uint32_t number) const { return folvane::PageFileName(workPrefix_, number); }
 
-std::vector<std::string> PageStore::PageFileNames() const {
-  std::vector<std::string> names;
-  names.reserve(pageCount_);
-  for (std::uint32_t i = 0; i < pageCount_; ++i) names.push_back(PageFileName(i));
-  return names;
-}
+std::vector<std::string> PageStore::PageFileNames() const { return folvane::PageFileNames(workPrefix_, pageCount_); }
 
 bool PageStore::AddPage(std::span<const std::uint8_t> packedDib) noexcept {
   if (packedDib.empty()) return false;

@@ -1,8 +1,7 @@
 #pragma once
-// The page files of the document being scanned: page n is the TIFF file
-// "<work prefix><n>.tif", numbered from 0 in order of arrival; the pages of
-// the document are exactly the numbers 0 to PageCount() - 1. Nothing else
-// about a page is kept in memory.
+// The page files of the document being scanned, named as pagefile/page_names.h
+// has it; the pages of the document are exactly the numbers 0 to
+// PageCount() - 1. Nothing else about a page is kept in memory.
 //
 // Portable: the Windows side hands over the bytes of the bitmap's global
 // memory handle and the temporary directory.
@@ -19,7 +18,6 @@ class PageStore {
 
   const std::string& WorkPrefix() const { return workPrefix_; }
   std::uint32_t PageCount() const { return pageCount_; }
-  // Prefix, page number in decimal, ".tif" (0.tif, 1.tif, ... 10.tif).
   std::string PageFileName(std::uint32_t number) const;
   // The names of pages 0 to count - 1, in order: what the outputs read.
   std::vector<std::string> PageFileNames() const;
