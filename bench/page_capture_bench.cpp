@@ -6,8 +6,8 @@
 //
 // --memory KIND (0 bilevel, 1 grey, 2 colour) stores one page of that kind
 // instead and prints the peak memory of storing it (Linux: the peak resident
-// size, reset just before), against the bitmap's own size; the bitmap is
-// counted in the peak. One kind per process, so that no memory freed by an
+// size, reset just before, after a first page of the kind), against the
+// bitmap's own size; the bitmap is counted in the peak. One kind per process, so that no memory freed by an
 // earlier page hides the working set of the next.
 //
 // The pages are synthetic but scan-like: paper noise, lines of text-like
@@ -25,6 +25,10 @@
 #include <string>
 #include <fstream>
 #include <vector>
+
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "acquire/page_store.h"
 
@@ -241,6 +245,16 @@ int main(int argc, char** argv) {
     const Kind k = std::move(kinds[static_cast<std::size_t>(memoryKind)]);
     kinds.clear();
     {
+      // A first page of the kind brings in the code it runs, which is no
+      // working set; the second one is measured. Buffers from 64 KiB up go
+      // back to the system when freed, so that the first page's leave no
+      // resident memory for the second to reuse unseen.
+#ifdef __GLIBC__
+      mallopt(M_MMAP_THRESHOLD, 64 * 1024);
+      mallopt(M_TRIM_THRESHOLD, 64 * 1024);
+#endif
+      if (!store.AddPage(k.dib)) return 1;
+      store.DeletePages();
       const long before = StatusKb("VmRSS");
       if (!ResetPeak() || before < 0) {
         std::fprintf(stderr, "no /proc/self/clear_refs: peak memory cannot be measured here\n");

@@ -46,11 +46,17 @@ list=()
 for ((i = 0; i < pages; i++)); do list+=("pages/$i.tif"); done
 echo "page files: $(du -sm pages | cut -f1) MB, multi-page TIFF: $(du -sm multi.tif | cut -f1) MB"
 
-# run NAME COMMAND...: one timed run; its wall time joins NAME's list, and
-# its peak RSS is kept when it is the largest so far.
+# run NAME OUTPUT COMMAND...: one timed run writing OUTPUT; its wall time
+# joins NAME's list, and its peak RSS is kept when it is the largest so far.
+# Every run starts alike: its output does not exist yet (freeing an earlier
+# 300 MB file costs a quarter of a second on its own), and no dirty pages of
+# an earlier run wait to be written back (they would throttle whichever tool
+# runs next).
 declare -A times rss
 run() {
-  local name=$1; shift
+  local name=$1 output=$2; shift 2
+  rm -f "$output"
+  sync
   /usr/bin/time -f '%e %M' -o timing "$@" >/dev/null 2>run.log || { cat run.log >&2; exit 1; }
   read -r t m <timing
   times[$name]="${times[$name]:-} $t"
@@ -60,13 +66,13 @@ median() { tr ' ' '\n' <<<"${times[$1]}" | grep . | sort -g | awk '{a[NR]=$1} EN
 
 runs=${RUNS:-7}
 for ((r = 0; r < runs; r++)); do
-  run folvane "$folvane" pdf -o folvane.pdf "${list[@]}"
-  run tiff2pdf tiff2pdf -z -o tiff2pdf.pdf multi.tif
-  run cat sh -c 'cat "$@" >cat.out' sh "${list[@]}"
+  run folvane folvane.pdf "$folvane" pdf -o folvane.pdf "${list[@]}"
+  run tiff2pdf tiff2pdf.pdf tiff2pdf -z -o tiff2pdf.pdf multi.tif
+  run cat cat.out sh -c 'cat "$@" >cat.out' sh "${list[@]}"
 done
 rm -f cat.out
-if [ "${IMG2PDF:-1}" != 0 ]; then run img2pdf "$python" -m img2pdf -o img2pdf.pdf "${list[@]}"; fi
-run folvane_25 "$folvane" pdf -o folvane25.pdf "${list[@]:0:25}"
+if [ "${IMG2PDF:-1}" != 0 ]; then run img2pdf img2pdf.pdf "$python" -m img2pdf -o img2pdf.pdf "${list[@]}"; fi
+run folvane_25 folvane25.pdf "$folvane" pdf -o folvane25.pdf "${list[@]:0:25}"
 # Peak memory per page kind: the pages of one kind bound alone.
 declare -A kind_list
 for ((i = 0; i < pages; i++)); do
@@ -78,7 +84,7 @@ for ((i = 0; i < pages; i++)); do
 done
 for kind in bilevel grey colour; do
   # shellcheck disable=SC2086
-  run "kind_$kind" "$folvane" pdf -o "kind-$kind.pdf" ${kind_list[$kind]}
+  run "kind_$kind" "kind-$kind.pdf" "$folvane" pdf -o "kind-$kind.pdf" ${kind_list[$kind]}
 done
 
 printf '\n%-10s %9s %10s %11s   (median of %d alternating runs)\n' tool seconds "peak MB" "output MB" "$runs"

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "acquire/dib.h"
@@ -16,12 +17,13 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> input(data, size);
-  std::optional<std::vector<std::uint8_t>> fromFile;
+  std::optional<std::string> fromFile;
   if (size >= 2 && data[0] == 'B' && data[1] == 'M') {
-    fromFile = folvane::PackedDibFromBmpFile(input);
-    if (!fromFile) return 0;
+    fromFile.emplace(reinterpret_cast<const char*>(data), size);
+    if (!folvane::PackBmpFileInPlace(*fromFile)) return 0;
   }
-  const std::span<const std::uint8_t> packed = fromFile ? std::span<const std::uint8_t>(*fromFile) : input;
+  const std::span<const std::uint8_t> packed =
+      fromFile ? std::span(reinterpret_cast<const std::uint8_t*>(fromFile->data()), fromFile->size()) : input;
   const auto dib = folvane::DibView::Parse(packed);
   if (!dib) return 0;
   const std::string page = bidder::fuzz::WorkDir() / "page.tif";

@@ -182,18 +182,18 @@ bool WriteDeflateStrip(TIFF* tif, const DibView& dib, bool difference) {
   return strip.Finish();
 }
 
-// Band by band, row by row through libtiff's G4 coder, which keeps its
-// output in a buffer of the size set here (by default it would take one of
-// the whole page's size) and writes it to the strip whenever it is full.
+// Row by row through libtiff's G4 coder, which keeps its output in a buffer
+// of the size set here (by default it would take one of the whole page's
+// size) and writes it to the strip whenever it is full. A G4 page is small:
+// a sixteenth of the bitmap or less.
 bool WriteBilevelStrip(TIFF* tif, const DibView& dib) {
-  if (!TIFFWriteBufferSetup(tif, nullptr, static_cast<tmsize_t>(kBandBytes))) return false;
-  const std::uint32_t rowsPerBand = RowsPerBand(dib);
-  const auto band = Uninitialised(dib.RowBytes() * rowsPerBand);
-  for (std::uint32_t y = 0; y < dib.Height(); y += rowsPerBand) {
-    const std::uint32_t rows = std::min(rowsPerBand, dib.Height() - y);
-    FillRows(dib, false, y, rows, band.get());
-    for (std::uint32_t i = 0; i < rows; ++i)
-      if (TIFFWriteScanline(tif, band.get() + i * dib.RowBytes(), y + i, 0) < 0) return false;
+  constexpr tmsize_t kCodedBufferBytes = 64 * 1024;
+  if (!TIFFWriteBufferSetup(tif, nullptr, kCodedBufferBytes)) return false;
+  // libtiff takes a writable row; the bitmap's stays as it is.
+  const auto row = Uninitialised(dib.RowBytes());
+  for (std::uint32_t y = 0; y < dib.Height(); ++y) {
+    std::memcpy(row.get(), dib.Row(y), dib.RowBytes());
+    if (TIFFWriteScanline(tif, row.get(), y, 0) < 0) return false;
   }
   return true;
 }

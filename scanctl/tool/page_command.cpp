@@ -34,7 +34,7 @@ int RunPageCommand(const std::vector<std::string>& args, const Platform& platfor
   const auto out = FilePathOrReport(platform, positional[1], err);
   if (!in || !out) return kExitFailure;
 
-  const auto file = bidder::cli::ReadWholeFile(*in, kMaxBitmapFileBytes);
+  auto file = bidder::cli::ReadWholeFile(*in, kMaxBitmapFileBytes);
   if (file.status == bidder::cli::FileReadStatus::kTooLarge) {
     err << "folvane: " << positional[0] << ": larger than " << kMaxBitmapFileBytes << " bytes, more than a page holds\n";
     return kExitFailure;
@@ -43,14 +43,15 @@ int RunPageCommand(const std::vector<std::string>& args, const Platform& platfor
     err << "folvane: " << positional[0] << ": cannot read it\n";
     return kExitFailure;
   }
-  const auto dib = PackedDibFromBmpFile(
-      std::span(reinterpret_cast<const std::uint8_t*>(file.bytes.data()), file.bytes.size()));
-  if (!dib || !DibView::Parse(*dib)) {
+  // The bitmap is held once, as the control holds a scanner's.
+  const bool packed = PackBmpFileInPlace(file.bytes);
+  const std::span<const std::uint8_t> dib(reinterpret_cast<const std::uint8_t*>(file.bytes.data()), file.bytes.size());
+  if (!packed || !DibView::Parse(dib)) {
     err << "folvane: " << positional[0]
         << ": not a bitmap a page can be made of (uncompressed, 1, 4, 8 or 24 bits per pixel)\n";
     return kExitFailure;
   }
-  if (!WriteDibPage(*dib, *out)) {
+  if (!WriteDibPage(dib, *out)) {
     err << "folvane: " << positional[1] << ": cannot write it\n";
     return kExitFailure;
   }

@@ -97,9 +97,9 @@ TEST(PageStore, OutOfMemoryIsAPageNotStored) {
     test::DibFixture spec;
     std::size_t failFrom;  // bytes
   } cases[] = {
-      {"bilevel strip", {1, 800, 100, false, {{0, 0, 0}, {255, 255, 255}}}, 10000},
-      {"colour strip", {24, 100, 100, false, {}}, 30000},
-      {"compressed colour strip", {24, 100, 100, false, {}}, 30001},  // the strip fits, its output does not
+      {"bilevel row", {1, 800, 100, false, {{0, 0, 0}, {255, 255, 255}}}, 100},
+      {"colour band", {24, 100, 100, false, {}}, 30000},
+      {"compressed colour band", {24, 100, 100, false, {}}, 30001},  // the band fits, its output buffer does not
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
