@@ -66,7 +66,8 @@ TEST(CopyFileSpan, CopiesTheSpanWholeInPiecesAndAroundBufferedOutput) {
       for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.what) + " to " + out + (copy == &CopyFileSpan ? "" : ", by reading"));
         ASSERT_TRUE(CopyBetween(copy, Span(source, c.offset, c.length), out));
-        EXPECT_TRUE(ReadFile(out) == "head" + content.substr(c.offset, c.length) + "tail");
+        const auto expected = content.substr(static_cast<std::size_t>(c.offset), static_cast<std::size_t>(c.length));
+        EXPECT_TRUE(ReadFile(out) == "head" + expected + "tail");
       }
     }
     std::filesystem::remove(out);
