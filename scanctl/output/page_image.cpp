@@ -91,9 +91,9 @@ void ReadResolution(TIFF* tif, PageImage& image) {
 
 // ---- The file's own compressed strip ----
 
-// Opens the one strip for copying, after checking the size the directory
-// claims against the file.
-bool OpenOnlyStrip(const PageTiff& page, const std::string& path, FileSpan& strip) {
+// Where the one strip lies, after checking the size the directory claims
+// against the file.
+bool FindOnlyStrip(const PageTiff& page, FileSpan& strip) {
   TIFF* tif = page.Tiff();
   int error = 0;
   const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, 0, &error);
@@ -101,26 +101,27 @@ bool OpenOnlyStrip(const PageTiff& page, const std::string& path, FileSpan& stri
   const std::uint64_t size = TIFFGetStrileByteCountWithErr(tif, 0, &error);
   if (error || size == 0 || offset > page.FileSize() || size > page.FileSize() - offset || size > kMaxDecodedBytes)
     return false;
-  strip.file.reset(std::fopen(path.c_str(), "rb"));
   strip.offset = offset;
   strip.length = size;
-  return strip.file != nullptr;
+  return true;
 }
 
 // A zlib stream's two header bytes (deflate, a window PDF readers accept, the
 // check bits). Decoding the whole strip to prove it would cost more than the
 // rest of the binding; a strip that does not even start as zlib data goes
 // through libtiff instead, which refuses it.
-bool StartsLikeZlib(const FileSpan& strip) {
+bool StartsLikeZlib(const PageTiff& page, const FileSpan& strip) {
   std::uint8_t head[2];
-  if (strip.length < 2 || !SeekFile(strip.file.get(), strip.offset)) return false;
-  if (std::fread(head, 1, 2, strip.file.get()) != 2) return false;
+  if (strip.length < 2 || !SeekFile(page.File(), strip.offset)) return false;
+  if (std::fread(head, 1, 2, page.File()) != 2) return false;
   return (head[0] & 0x0F) == 8 && (head[0] >> 4) <= 7 && ((head[0] << 8) | head[1]) % 31 == 0;
 }
 
 // Takes the strip unchanged where PDF has a filter for it that decodes to the
 // same samples, in the order the page is shown.
-bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout& layout, PageImage& image) {
+// The strip is then copied from the file that was checked, which the page
+// hands over: no other file can have taken its name in between.
+bool TryPassThrough(PageTiff& page, const Layout& layout, PageImage& image) {
   TIFF* tif = page.Tiff();
   if (page.Tiled() || page.BottomUp() || TIFFNumberOfStrips(tif) != 1 || !layout.file.msbFirst)
     return false;
@@ -130,7 +131,8 @@ bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout&
     std::uint32_t options = 0;
     // Uncompressed-mode extensions are rare and not every reader decodes them.
     if (TIFFGetField(tif, TIFFTAG_T6OPTIONS, &options) && (options & GROUP4OPT_UNCOMPRESSED)) return false;
-    if (!OpenOnlyStrip(page, path, image.strip)) return false;
+    if (!FindOnlyStrip(page, image.strip)) return false;
+    image.strip.file.reset(page.ReleaseFile());
     image.encoding = PdfImageEncoding::kCcittG4;
     // The codes say "white run" and "black run"; libtiff gives white runs as
     // 0 bits, which a min-is-black page shows black.
@@ -143,7 +145,8 @@ bool TryPassThrough(const PageTiff& page, const std::string& path, const Layout&
     if (layout.file.minIsWhite || layout.samplesPerPixel != layout.colors) return false;
     const std::uint16_t predictor = layout.file.predictor;
     if (predictor != 1 && !(predictor == 2 && layout.file.bitsPerSample == 8)) return false;
-    if (!OpenOnlyStrip(page, path, image.strip) || !StartsLikeZlib(image.strip)) return false;
+    if (!FindOnlyStrip(page, image.strip) || !StartsLikeZlib(page, image.strip)) return false;
+    image.strip.file.reset(page.ReleaseFile());
     image.encoding = PdfImageEncoding::kFlate;
     image.tiffPredictor = predictor == 2;
     image.passedThrough = true;
@@ -225,13 +228,13 @@ bool Reencode(const PageTiff& page, const Layout& layout, PageImage& image) {
 }
 
 std::optional<PageImage> Load(const std::string& path) {
-  const auto page = PageTiff::Open(path);
+  const std::unique_ptr<PageTiff> page = PageTiff::Open(path);
   if (!page) return std::nullopt;
   PageImage image;
   Layout layout;
   if (!ReadLayout(*page, layout, image)) return std::nullopt;
   ReadResolution(page->Tiff(), image);
-  if (TryPassThrough(*page, path, layout, image)) return image;
+  if (TryPassThrough(*page, layout, image)) return image;
   image.strip = FileSpan{};
   if (!Reencode(*page, layout, image)) return std::nullopt;
   return image;

@@ -43,6 +43,15 @@ class PageTiff {
   PageTiff& operator=(const PageTiff&) = delete;
 
   TIFF* Tiff() const { return tif_; }
+  // The open file under libtiff (its position is libtiff's to move).
+  std::FILE* File() const { return file_; }
+  // Hands the open file over to the caller, who closes it; libtiff must not
+  // read from this page afterwards.
+  std::FILE* ReleaseFile() {
+    std::FILE* file = file_;
+    file_ = nullptr;
+    return file;
+  }
   std::uint64_t FileSize() const { return size_; }
   std::uint32_t Width() const { return width_; }
   std::uint32_t Height() const { return height_; }
