@@ -1,7 +1,10 @@
 #include "output/file_span_copy.h"
 
+#include "pagefile/file_ops.h"
+
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <new>
 
 #ifdef __linux__
@@ -16,16 +19,9 @@ namespace {
 // process: the most this side ever holds of a strip.
 constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
 
-bool SeekTo(std::FILE* file, std::uint64_t offset, int whence) {
-#ifdef _WIN32
-  return _fseeki64(file, static_cast<__int64>(offset), whence) == 0;
-#else
-  return fseeko(file, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
 bool CopyByReading(std::FILE* from, std::uint64_t offset, std::uint64_t length, std::FILE* to) {
-  if (!SeekFile(from, offset)) return false;
+  if (offset > static_cast<std::uint64_t>(INT64_MAX) || !SeekFile(from, static_cast<std::int64_t>(offset), SEEK_SET))
+    return false;
   const std::size_t pieceBytes = static_cast<std::size_t>(std::min<std::uint64_t>(length, kPieceBytes));
   const std::unique_ptr<std::uint8_t[]> piece(new (std::nothrow) std::uint8_t[std::max<std::size_t>(pieceBytes, 1)]);
   if (!piece) return false;
@@ -56,15 +52,13 @@ bool CopyInKernel(std::FILE* from, std::uint64_t offset, std::uint64_t length, s
     if (errno == EINTR) continue;
     if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP) return false;
     // stdio's position of the output moves on to where the kernel stopped.
-    return SeekTo(to, 0, SEEK_END) && CopyByReading(from, static_cast<std::uint64_t>(in), left, to);
+    return SeekFile(to, 0, SEEK_END) && CopyByReading(from, static_cast<std::uint64_t>(in), left, to);
   }
-  return SeekTo(to, 0, SEEK_END);
+  return SeekFile(to, 0, SEEK_END);
 }
 #endif
 
 }  // namespace
-
-bool SeekFile(std::FILE* file, std::uint64_t offset) { return SeekTo(file, offset, SEEK_SET); }
 
 bool CopyFileSpanByReading(const FileSpan& span, std::FILE* to) {
   return span.file && to && CopyByReading(span.file.get(), span.offset, span.length, to);

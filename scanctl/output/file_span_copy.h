@@ -21,10 +21,6 @@ struct FileSpan {
   std::uint64_t length = 0;
 };
 
-// Moves the file's read position to `offset` from its start (64-bit on
-// every platform).
-bool SeekFile(std::FILE* file, std::uint64_t offset);
-
 // Appends the span to `to` (opened for writing, positioned at its end). True
 // only when every byte was copied; false, with part of the span written, when
 // the source is shorter than the span or a read or write fails.

@@ -7,6 +7,7 @@
 #include <memory>
 #include <new>
 
+#include "pagefile/file_ops.h"
 #include "pagefile/page_layout.h"
 #include "pagefile/page_tiff.h"
 #include "pagefile/tiff_field.h"
@@ -112,7 +113,7 @@ bool FindOnlyStrip(const PageTiff& page, FileSpan& strip) {
 // through libtiff instead, which refuses it.
 bool StartsLikeZlib(const PageTiff& page, const FileSpan& strip) {
   std::uint8_t head[2];
-  if (strip.length < 2 || !SeekFile(page.File(), strip.offset)) return false;
+  if (strip.length < 2 || !SeekFile(page.File(), static_cast<std::int64_t>(strip.offset), SEEK_SET)) return false;
   if (std::fread(head, 1, 2, page.File()) != 2) return false;
   return (head[0] & 0x0F) == 8 && (head[0] >> 4) <= 7 && ((head[0] << 8) | head[1]) % 31 == 0;
 }

@@ -1,6 +1,8 @@
 #pragma once
 // The few file-system steps that page files need, on narrow paths in the
 // platform's file-name encoding (the ANSI code page on Windows).
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace folvane {
@@ -14,5 +16,10 @@ bool NameIsFree(const std::string& path);
 
 // Moves `from` onto `to`, replacing a file already there.
 bool MoveFileOver(const std::string& from, const std::string& to);
+
+// fseek and ftell with 64-bit offsets on every platform (page files and
+// documents may pass 2 GiB, where long is 32 bits). TellFile is -1 on failure.
+bool SeekFile(std::FILE* file, std::int64_t offset, int whence);
+std::int64_t TellFile(std::FILE* file);
 
 }  // namespace folvane

@@ -18,4 +18,10 @@ bool NameIsFree(const std::string& path) {
 
 bool MoveFileOver(const std::string& from, const std::string& to) { return std::rename(from.c_str(), to.c_str()) == 0; }
 
+bool SeekFile(std::FILE* file, std::int64_t offset, int whence) {
+  return fseeko(file, static_cast<off_t>(offset), whence) == 0;
+}
+
+std::int64_t TellFile(std::FILE* file) { return ftello(file); }
+
 }  // namespace folvane

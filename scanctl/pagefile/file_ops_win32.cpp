@@ -21,4 +21,8 @@ bool MoveFileOver(const std::string& from, const std::string& to) {
   return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
+bool SeekFile(std::FILE* file, std::int64_t offset, int whence) { return _fseeki64(file, offset, whence) == 0; }
+
+std::int64_t TellFile(std::FILE* file) { return _ftelli64(file); }
+
 }  // namespace folvane

@@ -4,6 +4,7 @@
 #include <cstdarg>
 #include <cstring>
 
+#include "pagefile/file_ops.h"
 #include "pagefile/tiff_field.h"
 
 namespace folvane {
@@ -16,22 +17,6 @@ constexpr tmsize_t kMaxLibtiffAllocation = tmsize_t{256} << 20;
 // Our own procedures give the file's size for checking strip sizes, open
 // narrow (ANSI) names the same way on every platform, and map nothing.
 
-bool Seek(std::FILE* f, std::int64_t offset, int whence) {
-#ifdef _WIN32
-  return _fseeki64(f, offset, whence) == 0;
-#else
-  return fseeko(f, static_cast<off_t>(offset), whence) == 0;
-#endif
-}
-
-std::int64_t Tell(std::FILE* f) {
-#ifdef _WIN32
-  return _ftelli64(f);
-#else
-  return ftello(f);
-#endif
-}
-
 tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
   if (size <= 0) return 0;
   return static_cast<tmsize_t>(std::fread(buffer, 1, static_cast<std::size_t>(size), static_cast<std::FILE*>(handle)));
@@ -39,17 +24,17 @@ tmsize_t ReadProc(thandle_t handle, void* buffer, tmsize_t size) {
 tmsize_t WriteProc(thandle_t, void*, tmsize_t) { return -1; }
 toff_t SeekProc(thandle_t handle, toff_t offset, int whence) {
   auto* file = static_cast<std::FILE*>(handle);
-  if (offset > static_cast<toff_t>(INT64_MAX) || !Seek(file, static_cast<std::int64_t>(offset), whence))
+  if (offset > static_cast<toff_t>(INT64_MAX) || !SeekFile(file, static_cast<std::int64_t>(offset), whence))
     return static_cast<toff_t>(-1);
-  return static_cast<toff_t>(Tell(file));
+  return static_cast<toff_t>(TellFile(file));
 }
 int CloseProc(thandle_t) { return 0; }  // the FILE* belongs to PageTiff
 toff_t SizeProc(thandle_t handle) {
   auto* file = static_cast<std::FILE*>(handle);
-  const std::int64_t here = Tell(file);
-  if (here < 0 || !Seek(file, 0, SEEK_END)) return 0;
-  const std::int64_t size = Tell(file);
-  Seek(file, here, SEEK_SET);
+  const std::int64_t here = TellFile(file);
+  if (here < 0 || !SeekFile(file, 0, SEEK_END)) return 0;
+  const std::int64_t size = TellFile(file);
+  SeekFile(file, here, SEEK_SET);
   return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 int MapProc(thandle_t, void**, toff_t*) { return 0; }
@@ -85,9 +70,9 @@ std::unique_ptr<PageTiff> PageTiff::Open(const std::string& path) {
   std::unique_ptr<PageTiff> page(new PageTiff);
   page->file_ = std::fopen(path.c_str(), "rb");
   if (!page->file_) return nullptr;
-  if (!Seek(page->file_, 0, SEEK_END)) return nullptr;
-  const std::int64_t size = Tell(page->file_);
-  if (size <= 0 || !Seek(page->file_, 0, SEEK_SET)) return nullptr;
+  if (!SeekFile(page->file_, 0, SEEK_END)) return nullptr;
+  const std::int64_t size = TellFile(page->file_);
+  if (size <= 0 || !SeekFile(page->file_, 0, SEEK_SET)) return nullptr;
   page->size_ = static_cast<std::uint64_t>(size);
 
   const OpenOptions options = QuietBoundedOptions();
@@ -153,9 +138,9 @@ bool PageTiff::StrileTablesMatch(std::uint32_t units) {
     for (std::size_t i = 0; i < bytes; ++i) v |= std::uint64_t{p[bigEndian ? bytes - 1 - i : i]} << (8 * i);
     return v;
   };
-  const std::int64_t here = Tell(file_);
+  const std::int64_t here = TellFile(file_);
   auto readAt = [this](std::uint64_t at, std::uint8_t* to, std::size_t bytes) {
-    return at <= size_ && bytes <= size_ - at && Seek(file_, static_cast<std::int64_t>(at), SEEK_SET) &&
+    return at <= size_ && bytes <= size_ - at && SeekFile(file_, static_cast<std::int64_t>(at), SEEK_SET) &&
            std::fread(to, 1, bytes, file_) == bytes;
   };
   std::uint8_t count[8];
@@ -165,7 +150,7 @@ bool PageTiff::StrileTablesMatch(std::uint32_t units) {
   if (entries == 0 || entries > 65535) return false;
   std::vector<std::uint8_t> table(static_cast<std::size_t>(entries) * entryBytes);
   if (!readAt(directory + countBytes, table.data(), table.size())) return false;
-  Seek(file_, here, SEEK_SET);
+  SeekFile(file_, here, SEEK_SET);
 
   // libtiff reads one uncompressed strip as strips of its own (contiguous,
   // within the stored one), which tables of one entry describe.

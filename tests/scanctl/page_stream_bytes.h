@@ -5,13 +5,14 @@
 #include <vector>
 
 #include "output/page_image.h"
+#include "pagefile/file_ops.h"
 
 namespace folvane::test {
 
 inline std::vector<std::uint8_t> StreamBytes(const PageImage& image) {
   if (!image.passedThrough) return image.data;
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(image.strip.length));
-  if (!image.strip.file || !SeekFile(image.strip.file.get(), image.strip.offset) ||
+  if (!image.strip.file || !SeekFile(image.strip.file.get(), static_cast<std::int64_t>(image.strip.offset), SEEK_SET) ||
       std::fread(bytes.data(), 1, bytes.size(), image.strip.file.get()) != bytes.size())
     return {};
   return bytes;
