@@ -7,12 +7,23 @@
 # the way the tendering pages call it, with a pass phrase and with the USERID
 # of a (stand-in) USB token. Last, the scanning core: bitmaps stored as page
 # files and bound into one PDF document, or exported as PNG files.
+#
+# The controls are shown in x86, the build most bidders' browsers load, where
+# this machine runs 32-bit programs (the install step's answer), and in x64
+# where it does not. BIDDER_DEMO_WITHOUT_X86=1 shows the x64 path on any
+# machine (the test suite runs it so); it changes nothing else.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 jobs=${BIDDER_JOBS:-$(nproc)}
 
 "$root/scripts/install-deps.sh"
+. "$root/scripts/paths.sh"
+if bidder_x86_runs && [ "${BIDDER_DEMO_WITHOUT_X86:-0}" != 1 ]; then
+  demo_arch=x86 demo_build=win32
+else
+  demo_arch=x64 demo_build=win64
+fi
 for preset in native win64 win32; do
   echo "== build $preset"
   cmake --preset "$preset" >/dev/null
@@ -26,7 +37,15 @@ cleanup() {
 }
 trap cleanup EXIT
 "$root/scripts/wine-prefix.sh" start
-. "$root/scripts/paths.sh"
+if [ "$demo_arch" = x64 ]; then
+  if bidder_x86_runs; then why="shown as on a machine that runs no 32-bit program (BIDDER_DEMO_WITHOUT_X86=1)"
+  else why="this machine runs no 32-bit program"; fi
+  . "$root/scripts/wine-arch.sh"
+  for pe in cryptctl/Lockvale.dll scanctl/Folvane.OCX; do
+    [ "$(pe_arch "$root/build/win32/$pe")" = x86 ] || { echo "build/win32/$pe is not an x86 module" >&2; exit 1; }
+  done
+  echo "== x86: Lockvale.dll and Folvane.OCX built for x86 in build/win32 (scripts/test.sh checks their export tables), not run: $why; the controls are shown in x64"
+fi
 # Inside Wine's C: drive, so that relative names work for both programs.
 work=$(mktemp -d "$BIDDER_WINEPREFIX/drive_c/demo.XXXXXX")
 cd "$work"
@@ -65,11 +84,12 @@ out.Write(r);
 out.Close();
 WScript.Quit(r === "" ? 0 : 1);
 JS
-# Most bidders' browsers are 32-bit: the x86 control, registered by the
-# 32-bit regsvr32 and driven by the 32-bit script host of the WoW64 prefix,
-# is the one shown; the x64 control then encrypts the same file alike.
+# Most bidders' browsers are 32-bit: where x86 runs, the x86 control,
+# registered by the 32-bit regsvr32 and driven by the 32-bit script host of
+# the WoW64 prefix, is the one shown, and the x64 control then encrypts the
+# same file alike. Elsewhere the x64 control is the one shown.
 . "$root/scripts/wine-arch.sh"
-control_arch=x86
+control_arch=$demo_arch
 control() {  # prints the result string (empty: OK); status 1 when not empty
   local code=0
   (. "$root/scripts/wine-env.sh"; wine_system_program "$control_arch" cscript.exe //nologo control.js "$@") || code=$?
@@ -77,24 +97,29 @@ control() {  # prints the result string (empty: OK); status 1 when not empty
   return "$code"
 }
 control_dlls=
-for arch_dir in win32 win64; do
+control_builds=win64
+[ "$demo_arch" = x86 ] && control_builds="win32 win64"
+for arch_dir in $control_builds; do
   dll=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/$arch_dir/cryptctl/Lockvale.dll")
   echo "== register the $([ $arch_dir = win32 ] && echo x86 || echo x64) control: regsvr32 Lockvale.dll"
   "$wine_run" regsvr32 /s "$dll"
   control_dlls="$control_dlls $dll"
 done
 
-echo "== the x86 control (32-bit JScript under Wine) encrypts with the pass phrase, Linux decrypts"
+if [ "$demo_arch" = x86 ]; then script_host="32-bit JScript"; else script_host="64-bit JScript"; fi
+echo "== the $demo_arch control ($script_host under Wine) encrypts with the pass phrase, Linux decrypts"
 control encrypt 0 "" 1 bid.txt bid.ctl.enc
 "$native" decrypt bid.ctl.enc bid.ctl.linux.txt --pass "$pass"
 cmp bid.txt bid.ctl.linux.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
 cmp bid.enc bid.ctl.enc && echo "   the control's file is the same bytes as the tools'"
 
-control_arch=x64
-echo "== the x64 control does the same"
-control encrypt 0 "" 1 bid.txt bid.ctl64.enc
-cmp bid.ctl.enc bid.ctl64.enc && echo "   the same bytes as the x86 control's"
-control_arch=x86
+if [ "$demo_arch" = x86 ]; then
+  control_arch=x64
+  echo "== the x64 control does the same"
+  control encrypt 0 "" 1 bid.txt bid.ctl64.enc
+  cmp bid.ctl.enc bid.ctl64.enc && echo "   the same bytes as the x86 control's"
+  control_arch=x86
+fi
 
 echo "== Linux encrypts, the control decrypts"
 control decrypt 0 "" 1 bid.enc bid.ctl.txt
@@ -156,15 +181,16 @@ ls tender_*.PNG | sed 's/^/   /'
 # the scanner, the token image above for the USB token. The PDF, encrypted
 # with the token's USERID, goes to the tendering server, where the Linux
 # lockvale decrypts it.
-# In x86, the build most bidders' browsers load: the 32-bit page host, the x86
-# controls and the x86 virtual scanner under Wine's 32-bit TWAIN manager.
-echo "== the bidder's day (x86): scan three pages, bind them into a PDF, encrypt it with the token"
-folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/win32/scanctl/Folvane.OCX")
+# In x86 where it runs, the build most bidders' browsers load: the 32-bit
+# page host, the x86 controls and the x86 virtual scanner under Wine's 32-bit
+# TWAIN manager; elsewhere the same in x64.
+echo "== the bidder's day ($demo_arch): scan three pages, bind them into a PDF, encrypt it with the token"
+folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/$demo_build/scanctl/Folvane.OCX")
 unregister_folvane() { "$wine_run" regsvr32 /s /u "$folvane_ocx" || true; }
 trap 'unregister_folvane; cleanup' EXIT
 echo "   regsvr32 Folvane.OCX"
 "$wine_run" regsvr32 /s "$folvane_ocx"
-"$root/scripts/install-virtual-scanner.sh" "$root/build/win32/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
+"$root/scripts/install-virtual-scanner.sh" "$root/build/$demo_build/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
 cat > bidder-day.js <<'JS'
 // The tendering page: <object id="scanner"> and <object id="crypt">.
 host.setScanner("config", "NUL");          // the virtual scanner: three A4 pages at 100 dpi
@@ -190,7 +216,7 @@ host.check(result === "", "tender-scan.pdf.enc encrypted");
 JS
 token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
 BIDDER_EXTRA_DLLOVERRIDES="sane.ds=n;gphoto2.ds=" FT_ND_API_TOKEN=$token_win \
-  "$wine_run" "$root/build/win32/tests/pagehost/pagehost.exe" \
+  "$wine_run" "$root/build/$demo_build/tests/pagehost/pagehost.exe" \
   scanner=VORLA.FolvaneCtrl.1 crypt=Lockvale.EnOrDecrypt bidder-day.js | tr -d '\r' | sed 's/^/   page: /'
 echo "== the tendering server decrypts it (Linux lockvale, the token's USERID as key)"
 "$native" decrypt tender-scan.pdf.enc tender-scan.server.pdf --key-file userid.key

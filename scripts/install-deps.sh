@@ -47,26 +47,35 @@ fi
 
 # x86 is what most bidders' browsers load: its Windows tests run under a WoW64
 # Wine (wine32 beside wine64) where this kernel runs 32-bit programs. A real
-# 32-bit program decides, never a guess: the 96-byte static i386 program below
-# only calls exit(42). Where it cannot run, x86 stays build-only.
-if ! dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  probe=$(mktemp)
-  printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'\
+# 32-bit program decides, never a guess, and on every run (a machine can come
+# back with another kernel): the 96-byte static i386 program below only calls
+# exit(42). The answer is kept in $BIDDER_X86_FACT ("yes" or "no") for the
+# demo, the test scripts and CMake; none of them asks the kernel again.
+probe=$(mktemp)
+printf '\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00\x01\x00\x00\x00\x54\x80\x04\x08'\
 '\x34\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x00\x34\x00\x20\x00\x01\x00\x00\x00\x00\x00\x00\x00'\
 '\x01\x00\x00\x00\x00\x00\x00\x00\x00\x80\x04\x08\x00\x80\x04\x08\x60\x00\x00\x00\x60\x00\x00\x00'\
 '\x05\x00\x00\x00\x00\x10\x00\x00\xb8\x01\x00\x00\x00\xbb\x2a\x00\x00\x00\xcd\x80' >"$probe"
-  chmod +x "$probe"
-  code=0
-  "$probe" 2>/dev/null || code=$?
-  rm -f "$probe"
-  if [ "$code" = 42 ]; then
+chmod +x "$probe"
+code=0
+"$probe" 2>/dev/null || code=$?
+rm -f "$probe"
+mkdir -p "$(dirname "$BIDDER_X86_FACT")"
+wine32_installed() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+if [ "$code" = 42 ]; then
+  if ! wine32_installed; then
     log "installing wine32 (i386) beside wine64: x86 tests run under WoW64 Wine"
     export DEBIAN_FRONTEND=noninteractive
     dpkg --print-foreign-architectures | grep -qx i386 || as_root dpkg --add-architecture i386
     as_root apt-get update -qq
     as_root apt-get install -y -qq --no-install-recommends wine32:i386 >/dev/null
-  else
-    log "this kernel does not run 32-bit programs: the x86 build is not tested here (build only)"
+  fi
+  echo yes >"$BIDDER_X86_FACT"
+else
+  echo no >"$BIDDER_X86_FACT"
+  log "this kernel does not run 32-bit programs: the x86 build is built and checked here, not run"
+  if wine32_installed; then
+    log "warning: wine32 is installed, but this kernel cannot run it; every wine call may fail (apt-get remove wine32:i386)"
   fi
 fi
 

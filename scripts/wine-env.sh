@@ -11,7 +11,11 @@ if [ -x /usr/lib/wine/wine ]; then BIDDER_WINE_MODE=wow64; else BIDDER_WINE_MODE
 export BIDDER_WINE_MODE
 export WINEDEBUG=${WINEDEBUG:--all}
 # Wine takes its ANSI code page from the locale; LANG alone would give 1252.
-export LC_ALL=zh_CN.UTF-8
+# The install step generates the locale; before it exists, setting it would
+# only make every program complain (the prefix step then says what is wrong).
+if locale -a 2>/dev/null | grep -qix 'zh_CN\.utf-\?8'; then
+  export LC_ALL=zh_CN.UTF-8
+fi
 # No debugger: a program that crashes ends at once with an error status
 # instead of waiting in winedbg until the test's time runs out. No COM
 # surrogate: in a WoW64 prefix a client that finds no in-process server of its
