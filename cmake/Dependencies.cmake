@@ -46,7 +46,11 @@ if(BIDDER_TESTS)
   if(WIN32)
     set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
     set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
-    add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+    find_path(BIDDER_GTEST_SOURCE_DIR googletest/include/gtest/gtest.h
+      PATHS /usr/src /usr/local/src PATH_SUFFIXES googletest
+      NO_DEFAULT_PATH NO_CMAKE_FIND_ROOT_PATH REQUIRED
+      DOC "GoogleTest's sources (Debian's googletest package)")
+    add_subdirectory(${BIDDER_GTEST_SOURCE_DIR} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
   else()
     find_package(GTest REQUIRED)
   endif()

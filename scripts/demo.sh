@@ -68,22 +68,9 @@ echo "== Windows (Wine) encrypts, Linux decrypts"
 cmp bid.txt bid.linux.txt && echo "   identical: $(stat -c %s bid.txt) bytes"
 cmp bid.enc bid.win.enc && echo "   both encrypted files are the same bytes"
 
-# The control, as a page drives it: new ActiveXObject, then one method call.
-# (The script host reads scripts in the ANSI code page: keep them ASCII.)
-cat > control.js <<'JS'
-// control.js encrypt|decrypt VERIFY_PIN_FLAG PIN TYPE_FLAG SOURCE DESTINATION
-var a = WScript.Arguments;
-var pass = "\u6295\u6807\u53e3\u4ee4";
-var control = new ActiveXObject("Lockvale.EnOrDecrypt");
-var r = a(0) == "encrypt"
-    ? control.QVEncryptFile(parseInt(a(1)), a(2), parseInt(a(3)), pass, a(4), a(5))
-    : control.QVDecryptFile(parseInt(a(1)), a(2), parseInt(a(3)), pass, a(4), a(5));
-// The console shows no Chinese: the result goes to a UTF-16 file.
-var out = new ActiveXObject("Scripting.FileSystemObject").CreateTextFile("result.txt", true, true);
-out.Write(r);
-out.Close();
-WScript.Quit(r === "" ? 0 : 1);
-JS
+# The control, as a page drives it: new ActiveXObject, then one method call
+# (scripts/demo/control.js, run by the script host in the work folder).
+cp "$root/scripts/demo/control.js" .
 # Most bidders' browsers are 32-bit: where x86 runs, the x86 control,
 # registered by the 32-bit regsvr32 and driven by the 32-bit script host of
 # the WoW64 prefix, is the one shown, and the x64 control then encrypts the
@@ -143,19 +130,7 @@ echo "== a failure shows the control's message"
 # then one PDF document (or PNG files), by the Windows tool and the Linux one.
 folvane_native=$root/build/native/scanctl/tool/folvane
 folvane_windows=$root/build/win64/scanctl/tool/folvane.exe
-/usr/bin/python3 - <<'PY'
-from PIL import Image, ImageDraw
-# Three A4 pages at 150 dpi: black and white, grey, colour.
-for n, mode in enumerate(["1", "L", "RGB"]):
-    page = Image.new("RGB", (1240, 1754), "white")
-    draw = ImageDraw.Draw(page)
-    draw.rectangle((100, 100, 1140, 1654), outline="black", width=4)
-    draw.text((150, 150), "TENDER DOCUMENT  page %d" % (n + 1), fill="black")
-    for line in range(40):
-        draw.line((150, 250 + 30 * line, 1090 - (line * 37) % 400, 250 + 30 * line), fill="black", width=6)
-    draw.ellipse((800, 1300, 1050, 1550), outline=(200, 0, 0), width=12)
-    page.convert(mode).save("scan%d.bmp" % n, dpi=(150, 150))
-PY
+"$root/scripts/demo/make_scan_bitmaps.py"
 echo "== bitmaps stored as scanned pages (Windows tool under Wine)"
 for n in 0 1 2; do
   "$wine_run" "$folvane_windows" page "scan$n.bmp" "page$n.tif"

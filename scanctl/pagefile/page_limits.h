@@ -4,6 +4,7 @@
 // apply them to whatever file sits under a page file's name. Resolutions and
 // page sizes are shared the same way: capture never stores a resolution that
 // binding would set aside, and both size a page against the same longest side.
+// What is refused and why, for every reader of untrusted bytes: docs/hardening.md.
 #include <cmath>
 #include <cstdint>
 
