@@ -24,21 +24,28 @@ for workflow in native native-sanitize fuzz win64 win32; do
   cmake --workflow --preset "$workflow" || status=1
 done
 
-# The demo's path for machines whose kernel runs no 32-bit program: the x64
-# controls and the bidder's day in x64, on any machine. (Where x86 runs, the
-# demo's own x86 path is what scripts/demo.sh shows.)
-echo "== the demo's x64 path (BIDDER_DEMO_WITHOUT_X86=1)"
-demo_log=$(mktemp)
-if BIDDER_DEMO_WITHOUT_X86=1 "$root/scripts/demo.sh" >"$demo_log" 2>&1 \
-   && grep -q '^== x86: .* not run: ' "$demo_log" \
-   && grep -q "^== the bidder's day (x64)" "$demo_log" \
-   && ! grep -q 'setlocale' "$demo_log" \
-   && tail -n 1 "$demo_log" | grep -qx 'demo: done'; then
-  echo "demo x64 path: passed"
-else
-  cat "$demo_log"
-  echo "demo x64 path: FAILED"
-  status=1
-fi
-rm -f "$demo_log"
+# The demo both ways: as this machine allows (x86 where the install step
+# found that it runs), and as on a machine whose kernel runs no 32-bit
+# program (the x64 controls and the bidder's day in x64), on any machine.
+. "$root/scripts/paths.sh"
+run_demo() {  # run_demo NAME EXPECTED_ARCH [VAR=VALUE...]
+  local name=$1 arch=$2 log
+  shift 2
+  echo "== the demo, $name"
+  log=$(mktemp)
+  if env "$@" "$root/scripts/demo.sh" >"$log" 2>&1 \
+     && grep -q "^== the bidder's day ($arch)" "$log" \
+     && { [ "$arch" = x86 ] || grep -q '^== x86: .* not run: ' "$log"; } \
+     && ! grep -q 'setlocale' "$log" \
+     && tail -n 1 "$log" | grep -qx 'demo: done'; then
+    echo "demo ($name): passed"
+  else
+    cat "$log"
+    echo "demo ($name): FAILED"
+    status=1
+  fi
+  rm -f "$log"
+}
+if bidder_x86_runs; then run_demo "as this machine allows" x86; fi
+run_demo "without x86 (BIDDER_DEMO_WITHOUT_X86=1)" x64 BIDDER_DEMO_WITHOUT_X86=1
 exit "$status"
