@@ -11,7 +11,7 @@
 // The source flags change only on what the manager confirmed: a source that
 // refuses to be disabled or closed stays enabled or open, and a later close
 // (another close request, the destructor) tries again.
-#include "twain/manager_library.h"
+#include "session/twain/manager_library.h"
 
 class CTwainSession {
  public:

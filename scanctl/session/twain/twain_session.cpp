@@ -1,8 +1,8 @@
-#include "twain/twain_session.h"
+#include "session/twain/twain_session.h"
 
 #include <cstring>
 
-#include "twain/global_memory.h"
+#include "session/twain/global_memory.h"
 
 namespace {
 
