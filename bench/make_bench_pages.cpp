@@ -8,31 +8,17 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
 #include <vector>
+
+#include "pagefile/page_tiff.h"
+#include "synthetic/scan_noise.h"
 
 namespace {
 
 constexpr std::uint32_t kWidth = 2480, kHeight = 3508;  // A4 at 300 dpi
 
-struct TiffCloser {
-  void operator()(TIFF* t) const { TIFFClose(t); }
-};
-
-class Noise {
- public:
-  explicit Noise(unsigned seed) : state_(seed * 2654435761u + 1u) {}
-  unsigned Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-
- private:
-  unsigned state_;
-};
+using bidder::synthetic::ScanNoise;
 
 // Ink coverage of a text page: lines of glyph-sized blocks in margins.
 bool Ink(std::uint32_t x, std::uint32_t y, unsigned page) {
@@ -53,7 +39,7 @@ Kind KindOf(unsigned page) {
 }
 
 bool WritePage(const std::string& path, unsigned page) {
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "w"));
+  folvane::TiffPtr tif(TIFFOpen(path.c_str(), "w"));
   if (!tif) return false;
   TIFF* t = tif.get();
   const Kind kind = KindOf(page);
@@ -76,7 +62,7 @@ bool WritePage(const std::string& path, unsigned page) {
     TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     TIFFSetField(t, TIFFTAG_ZIPQUALITY, 1);
   }
-  Noise noise(page + 1);
+  ScanNoise noise = ScanNoise::Seeded(page + 1, 1);
   std::vector<std::uint8_t> row(kind == Kind::kBilevel ? (kWidth + 7) / 8 : std::size_t{kWidth} * samples);
   for (std::uint32_t y = 0; y < kHeight; ++y) {
     std::fill(row.begin(), row.end(), 0);

@@ -31,22 +31,14 @@
 #endif
 
 #include "acquire/page_store.h"
+#include "synthetic/scan_noise.h"
 
 namespace {
 
 constexpr int kWidth = 2480, kHeight = 3508;  // A4 at 300 dpi
 constexpr std::int32_t kPelsPerMeter = 11811;
 
-struct Random {
-  std::uint32_t state;
-  std::uint32_t Next() {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    return state;
-  }
-  int Range(int lo, int hi) { return lo + static_cast<int>(Next() % static_cast<std::uint32_t>(hi - lo + 1)); }
-};
+using bidder::synthetic::ScanNoise;
 
 // A colour page: RGB, top row first.
 struct Canvas {
@@ -65,7 +57,7 @@ bool InPhoto(int x, int y) { return x >= 1300 && x < 2230 && y >= 700 && y < 140
 
 Canvas MakeScan(std::uint32_t seed) {
   Canvas c;
-  Random rnd{seed};
+  ScanNoise rnd(seed);
   // Paper with sensor noise (a scanner's few levels of it, mostly 0 or +-1).
   for (int y = 0; y < kHeight; ++y) {
     for (int x = 0; x < kWidth; ++x) {
@@ -181,7 +173,7 @@ std::vector<std::uint8_t> BilevelDib(Canvas& c, std::uint32_t seed) {
   dib[40] = dib[41] = dib[42] = 255;
   const std::size_t bits = dib.size();
   dib.resize(bits + std::size_t{stride} * kHeight, 0);
-  Random rnd{seed};
+  ScanNoise rnd(seed);
   for (int y = 0; y < kHeight; ++y) {
     std::uint8_t* row = &dib[bits + std::size_t{stride} * static_cast<std::size_t>(kHeight - 1 - y)];
     for (int x = 0; x < kWidth; ++x) {

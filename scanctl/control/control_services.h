@@ -2,8 +2,8 @@
 // What a new scanning control is built with: the system's TWAIN manager and
 // the system's dialogs, unless a test program puts its own in their place
 // before it creates controls.
-#include "session_ui.h"
-#include "twain/manager_library.h"
+#include "session/session_ui.h"
+#include "session/twain/manager_library.h"
 
 namespace folvane {
 

@@ -18,8 +18,8 @@
 #include "axframework/control.h"
 #include "axframework/table_dispatch.h"
 #include "folvane_idl.h"
-#include "message_hook.h"
-#include "scan_session.h"
+#include "session/message_hook.h"
+#include "session/scan_session.h"
 
 namespace folvane {
 

@@ -5,14 +5,10 @@
 // copy_file_range), the bytes do not pass through this process at all.
 #include <cstdint>
 #include <cstdio>
-#include <memory>
+
+#include "pagefile/file_ops.h"
 
 namespace folvane {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // `length` bytes of `file` from `offset` on.
 struct FileSpan {

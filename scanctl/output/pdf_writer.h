@@ -5,7 +5,6 @@
 // content of the document.
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <span>
 #include <string>
 #include <string_view>
@@ -54,7 +53,7 @@ class PdfWriter {
   void BeginStream(PdfObjectId id, std::string_view dictionaryEntries, std::uint64_t length);
   void Advance(std::uint64_t bytes);
 
-  std::unique_ptr<std::FILE, FileCloser> file_;
+  FilePtr file_;
   std::uint64_t offset_ = 0;
   // offsets_[id - 1]; kUnwritten until the object is on disk.
   std::vector<std::uint64_t> offsets_;

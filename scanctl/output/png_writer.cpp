@@ -52,10 +52,6 @@ PngWriteStatus WriteRows(png_structp png, png_infop info, std::FILE* file, TiffP
   return PngWriteStatus::kWritten;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 }  // namespace
 
 PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
@@ -65,7 +61,7 @@ PngWriteStatus WritePng(TiffPageReader& source, const std::string& path) {
   std::vector<png_byte> row(f.RowBytes());
   auto buffer = std::make_unique<char[]>(kFileBufferSize);
 
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+  FilePtr file(std::fopen(path.c_str(), "wb"));
   if (!file) return PngWriteStatus::kOutputFailed;
   std::setvbuf(file.get(), buffer.get(), _IOFBF, kFileBufferSize);
 

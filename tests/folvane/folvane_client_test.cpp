@@ -14,7 +14,7 @@
 
 #include "dialog_answerer.h"
 #include "folvane_idl.h"
-#include "scan_messages.h"
+#include "session/scan_messages.h"
 
 namespace {
 

@@ -22,10 +22,10 @@
 #include "control/folvane_ctrl.h"
 #include "dialog_answerer.h"
 #include "fake_manager.h"
-#include "message_hook.h"
 #include "output/pdf_messages.h"
 #include "output/png_messages.h"
-#include "scan_messages.h"
+#include "session/message_hook.h"
+#include "session/scan_messages.h"
 #include "win_test_support.h"
 
 // Allocation failure on demand: while g_allocationsLeft is not negative,

@@ -11,7 +11,7 @@
 #include <tuple>
 #include <vector>
 
-#include "twain/manager_library.h"
+#include "session/twain/manager_library.h"
 
 namespace folvane::test {
 

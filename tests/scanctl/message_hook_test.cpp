@@ -1,6 +1,6 @@
 // The thread message hook as the control's thread runs it: installed for the
 // thread, fed by the thread's own message loop.
-#include "message_hook.h"
+#include "session/message_hook.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +17,7 @@
 
 #include "dialog_answerer.h"
 #include "fake_manager.h"
-#include "scan_session.h"
+#include "session/scan_session.h"
 #include "win_test_support.h"
 
 namespace folvane::test {

@@ -3,35 +3,23 @@
 #include <zlib.h>
 
 #include <algorithm>
-#include <memory>
 #include <stdexcept>
+
+#include "pagefile/page_tiff.h"
+#include "synthetic/scan_noise.h"
 
 namespace folvane::test {
 namespace {
 
-struct TiffCloser {
-  void operator()(TIFF* t) const { TIFFClose(t); }
-};
+using bidder::synthetic::ScanNoise;
 
-// A small deterministic generator: the same seed gives the same page on
-// every platform.
-class Noise {
- public:
-  explicit Noise(unsigned seed) : state_(seed * 2654435761u + 12345u) {}
-  unsigned Next() {
-    state_ ^= state_ << 13;
-    state_ ^= state_ >> 17;
-    state_ ^= state_ << 5;
-    return state_;
-  }
-
- private:
-  unsigned state_;
-};
+// The fixtures' own stream: the same seed gives the same page on every
+// platform, and the same page as before.
+ScanNoise FixtureNoise(unsigned seed) { return ScanNoise::Seeded(seed, 12345u); }
 
 // Scan-like content: text lines of dark blocks on a light page with a little
 // noise, so that every codec has realistic work.
-unsigned Level(std::uint32_t x, std::uint32_t y, unsigned maxValue, Noise& noise) {
+unsigned Level(std::uint32_t x, std::uint32_t y, unsigned maxValue, ScanNoise& noise) {
   const bool ink = (y % 24) >= 6 && (y % 24) < 18 && ((x / 7 + y / 24) % 5) != 0 && ((x * 13 + y) % 11) > 2;
   const unsigned base = ink ? maxValue / 8 : maxValue - maxValue / 16;
   const unsigned jitter = maxValue >= 15 ? noise.Next() % (maxValue / 15 + 1) : 0;
@@ -45,7 +33,7 @@ std::uint8_t Scale(unsigned v, unsigned maxValue) { return static_cast<std::uint
 }  // namespace
 
 ExpectedImage WriteTiffFixture(const std::string& path, const TiffFixture& spec) {
-  std::unique_ptr<TIFF, TiffCloser> tif(TIFFOpen(path.c_str(), "w"));
+  TiffPtr tif(TIFFOpen(path.c_str(), "w"));
   if (!tif) throw std::runtime_error("cannot create " + path);
   TIFF* t = tif.get();
   TIFFSetField(t, TIFFTAG_IMAGEWIDTH, spec.width);
@@ -94,7 +82,7 @@ ExpectedImage WriteTiffFixture(const std::string& path, const TiffFixture& spec)
   const std::size_t rowBytes = (std::size_t{spec.width} * spec.samplesPerPixel * spec.bitsPerSample + 7) / 8;
   // The whole picture top row first, then written in the file's order.
   std::vector<std::uint8_t> picture(rowBytes * spec.height);
-  Noise noise(spec.seed);
+  ScanNoise noise = FixtureNoise(spec.seed);
   for (std::uint32_t y = 0; y < spec.height; ++y) {
     std::uint8_t* row = &picture[rowBytes * y];
     for (std::uint32_t x = 0; x < spec.width; ++x) {

@@ -13,10 +13,10 @@
 #include <tiffio.h>
 
 #include "dialog_answerer.h"
-#include "message_hook.h"
 #include "page_pattern.h"
-#include "scan_messages.h"
-#include "scan_session.h"
+#include "session/message_hook.h"
+#include "session/scan_messages.h"
+#include "session/scan_session.h"
 #include "win_test_support.h"
 
 namespace folvane::test {

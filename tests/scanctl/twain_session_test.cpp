@@ -1,6 +1,6 @@
 // The scan session against a scripted data source manager: the calls it
 // makes, in order, and what it does with each answer.
-#include "scan_session.h"
+#include "session/scan_session.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 
 #include "dialog_answerer.h"
 #include "fake_manager.h"
-#include "scan_messages.h"
+#include "session/scan_messages.h"
 #include "win_test_support.h"
 
 namespace folvane::test {

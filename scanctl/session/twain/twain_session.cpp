@@ -1,8 +1,8 @@
-#include "twain/twain_session.h"
+#include "session/twain/twain_session.h"
 
 #include <cstring>
 
-#include "twain/global_memory.h"
+#include "session/twain/global_memory.h"
 
 namespace {
 
@@ -40,10 +40,15 @@ bool CTwainSession::CallManager(pTW_IDENTITY origin, pTW_IDENTITY destination, T
     return false;
   }
   m_lastResult = m_pfnEntry(origin, destination, dg, dat, msg, data);
-  if (m_lastResult != TWRC_SUCCESS) {
-    m_pfnEntry(origin, destination, DG_CONTROL, DAT_STATUS, MSG_GET, &m_status);
-  }
+  if (m_lastResult != TWRC_SUCCESS) RequestStatus(origin, destination);
   return m_lastResult == TWRC_SUCCESS;
+}
+
+void CTwainSession::RequestStatus(pTW_IDENTITY origin, pTW_IDENTITY destination) {
+  // TWAIN has an application ask for the condition code after a failure; the
+  // session acts on return codes alone, so the answer is not kept.
+  TW_STATUS status{};
+  m_pfnEntry(origin, destination, DG_CONTROL, DAT_STATUS, MSG_GET, &status);
 }
 
 TW_UINT16 CTwainSession::CallManagerRaw(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT32 dg,
@@ -53,9 +58,7 @@ TW_UINT16 CTwainSession::CallManagerRaw(pTW_IDENTITY origin, pTW_IDENTITY destin
   if (!IsManagerLoaded()) return TWRC_FAILURE;
   const TW_UINT16 result = m_pfnEntry(origin, destination, dg, dat, msg, data);
   // TWRC_NOTDSEVENT is the ordinary answer to an event: no status for it.
-  if (result != TWRC_SUCCESS && dat != DAT_EVENT) {
-    m_pfnEntry(origin, destination, DG_CONTROL, DAT_STATUS, MSG_GET, &m_status);
-  }
+  if (result != TWRC_SUCCESS && dat != DAT_EVENT) RequestStatus(origin, destination);
   return result;
 }
 
@@ -158,8 +161,6 @@ void CTwainSession::CloseSource() {
 
 int CTwainSession::DecideTransfer(const TW_IMAGEINFO&) { return 0; }
 
-bool CTwainSession::MayCloseSource() { return true; }
-
 bool CTwainSession::GetCapability(TW_CAPABILITY& capability, TW_UINT16 cap, TW_UINT16 containerType) {
   if (!IsSourceOpen()) return false;
   capability.Cap = cap;
@@ -252,7 +253,7 @@ void CTwainSession::HandleSourceMessage(const TW_EVENT& event) {
       TransferImages();
       break;
     case MSG_CLOSEDSREQ:
-      if (MayCloseSource()) CloseSource();
+      CloseSource();
       break;
     default:
       break;

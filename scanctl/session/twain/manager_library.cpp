@@ -1,4 +1,4 @@
-#include "twain/manager_library.h"
+#include "session/twain/manager_library.h"
 
 namespace folvane {
 namespace {

@@ -1,7 +1,7 @@
-#include "scan_session.h"
+#include "session/scan_session.h"
 
-#include "scan_messages.h"
-#include "twain/global_memory.h"
+#include "session/scan_messages.h"
+#include "session/twain/global_memory.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "message_hook.h"
+#include "session/message_hook.h"
 
 #include <iterator>
 #include <map>

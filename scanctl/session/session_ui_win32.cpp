@@ -1,4 +1,4 @@
-#include "session_ui.h"
+#include "session/session_ui.h"
 
 #include <commdlg.h>
 

@@ -6,10 +6,10 @@
 #include <string>
 
 #include "acquire/page_store.h"
-#include "message_hook.h"
 #include "output/pdf_assembly.h"
-#include "session_ui.h"
-#include "twain/twain_session.h"
+#include "session/message_hook.h"
+#include "session/session_ui.h"
+#include "session/twain/twain_session.h"
 
 class CScanSession : public CTwainSession, public folvane::HookClient {
  public:

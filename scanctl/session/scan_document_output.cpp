@@ -9,8 +9,8 @@
 
 #include "output/pdf_assembly.h"
 #include "output/png_export.h"
-#include "scan_messages.h"
-#include "scan_session.h"
+#include "session/scan_messages.h"
+#include "session/scan_session.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 // The source flags change only on what the manager confirmed: a source that
 // refuses to be disabled or closed stays enabled or open, and a later close
 // (another close request, the destructor) tries again.
-#include "twain/manager_library.h"
+#include "session/twain/manager_library.h"
 
 class CTwainSession {
  public:
@@ -21,20 +21,17 @@ class CTwainSession {
   CTwainSession(const CTwainSession&) = delete;
   CTwainSession& operator=(const CTwainSession&) = delete;
 
-  // The virtual operations, in the order of their slots.
   virtual ~CTwainSession();
-  virtual void FillIdentity();
-  virtual bool UserSelectSource();
-  virtual bool OpenSource(const TW_IDENTITY* source = nullptr);
+  bool UserSelectSource();
+  bool OpenSource(const TW_IDENTITY* source = nullptr);
   // For each pending image: 0 transfers it, 1 skips it, 2 cancels all pending.
   virtual int DecideTransfer(const TW_IMAGEINFO& info);
-  virtual bool DisableSource();
-  virtual bool MayCloseSource();
+  bool DisableSource();
   // A completed native transfer; the DIB stays the caller's.
   virtual void OnImageReceived(HANDLE dib, const TW_IMAGEINFO& info) = 0;
 
   // Every call except event processing: true on TWRC_SUCCESS; any other code
-  // is followed by a status request.
+  // is followed by a status request, as TWAIN asks of an application.
   bool CallManager(pTW_IDENTITY origin, pTW_IDENTITY destination, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
                    TW_MEMREF data);
   // Event processing: the raw code, no status request for DAT_EVENT.
@@ -73,20 +70,16 @@ class CTwainSession {
   bool EndTransfer();
   void ResetTransfers();
 
-  // Read-only views, for callers that report or check the session.
+  // Read-only views, for callers that check the session.
   TW_UINT16 LastResult() const { return m_lastResult; }
-  const TW_STATUS& LastStatus() const { return m_status; }
   const TW_IDENTITY& AppIdentity() const { return m_appIdentity; }
   const TW_IDENTITY& SourceIdentity() const { return m_sourceIdentity; }
-  bool IsSourceChosen() const { return m_sourceChosen; }
-  bool IsSourceEnabledFlag() const { return m_sourceEnabled; }
 
  protected:
   HMODULE m_hManager = nullptr;
   DSMENTRYPROC m_pfnEntry = nullptr;
   TW_IDENTITY m_appIdentity{};
   TW_IDENTITY m_sourceIdentity{};
-  TW_STATUS m_status{};
   TW_UINT16 m_lastResult = TWRC_SUCCESS;
   HWND m_hParent = nullptr;
   bool m_sourceChosen = false;
@@ -102,6 +95,8 @@ class CTwainSession {
   const folvane::TwainManagerLibrary& m_library;
 
  private:
+  void FillIdentity();
+  void RequestStatus(pTW_IDENTITY origin, pTW_IDENTITY destination);
   // Where a source chosen now goes: the identity of the next source to open.
   TW_IDENTITY& ChoiceRecord();
   bool LookUpDefaultSource(TW_IDENTITY& record);
