@@ -23,7 +23,7 @@ namespace {
 // {7DD95801-9882-11CF-9FA9-00AA006C42C4}, {7DD95802-9882-11CF-9FA9-00AA006C42C4}
 constexpr GUID kSafeForScripting = {0x7dd95801, 0x9882, 0x11cf, {0x9f, 0xa9, 0x00, 0xaa, 0x00, 0x6c, 0x42, 0xc4}};
 constexpr GUID kSafeForInitializing = {0x7dd95802, 0x9882, 0x11cf, {0x9f, 0xa9, 0x00, 0xaa, 0x00, 0x6c, 0x42, 0xc4}};
-constexpr LCID kCategoryLocale = 0x0409;
+constexpr LCID kCategoryLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 constexpr const wchar_t* kControlProgId = L"VORLA.FolvaneCtrl.1";
 
 }  // namespace
