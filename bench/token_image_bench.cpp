@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "image/token_image.h"
+#include "tokenimage/token_image.h"
 
 namespace {
 

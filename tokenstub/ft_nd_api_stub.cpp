@@ -1,5 +1,5 @@
 // The stand-in FT_ND_API library: the vendor's epas_ functions over a virtual
-// token kept in a token image file (image/token_image.h). Every call reads
+// token kept in a token image file (tokenimage/token_image.h). Every call reads
 // FT_ND_API_TOKEN afresh when it needs the token, and appends one line to the
 // call log FT_ND_API_LOG:
 //
@@ -23,9 +23,9 @@
 #include <mutex>
 #include <string>
 
-#include "image/token_image.h"
 #include "stub_environment.h"
-#include "token/ft_nd_api.h"
+#include "tokenapi/ft_nd_api.h"
+#include "tokenimage/token_image.h"
 
 namespace ftnd {
 namespace {

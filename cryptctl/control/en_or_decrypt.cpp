@@ -10,28 +10,8 @@
 
 namespace lockvale {
 
-const ax::InterfaceEntry CEnOrDecrypt::kInterfaces[20] = {
-    ax::Entry<CEnOrDecrypt, IEnOrDecrypt>(IID_IEnOrDecrypt),
-    ax::Entry<CEnOrDecrypt, IDispatch, IEnOrDecrypt>(IID_IDispatch),
-    ax::Entry<CEnOrDecrypt, IViewObjectEx>(IID_IViewObjectEx),
-    ax::Entry<CEnOrDecrypt, IViewObject2, IViewObjectEx>(IID_IViewObject2),
-    ax::Entry<CEnOrDecrypt, IViewObject, IViewObjectEx>(IID_IViewObject),
-    ax::Entry<CEnOrDecrypt, IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless),
-    ax::Entry<CEnOrDecrypt, IOleInPlaceObject, IOleInPlaceObjectWindowless>(IID_IOleInPlaceObject),
-    ax::Entry<CEnOrDecrypt, IOleWindow, IOleInPlaceObjectWindowless>(IID_IOleWindow),
-    ax::Entry<CEnOrDecrypt, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
-    ax::Entry<CEnOrDecrypt, IOleControl>(IID_IOleControl),
-    ax::Entry<CEnOrDecrypt, IOleObject>(IID_IOleObject),
-    ax::Entry<CEnOrDecrypt, IPersistStreamInit>(IID_IPersistStreamInit),
-    ax::Entry<CEnOrDecrypt, IPersist, IPersistStreamInit>(IID_IPersist),
-    ax::Entry<CEnOrDecrypt, ISupportErrorInfo>(IID_ISupportErrorInfo),
-    ax::Entry<CEnOrDecrypt, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
-    ax::Entry<CEnOrDecrypt, IQuickActivate>(IID_IQuickActivate),
-    ax::Entry<CEnOrDecrypt, IPersistStorage>(IID_IPersistStorage),
-    ax::Entry<CEnOrDecrypt, IDataObject>(IID_IDataObject),
-    ax::Entry<CEnOrDecrypt, IProvideClassInfo, IProvideClassInfo2>(IID_IProvideClassInfo),
-    ax::Entry<CEnOrDecrypt, IProvideClassInfo2>(IID_IProvideClassInfo2),
-};
+const ax::ControlInterfaceTable<1> CEnOrDecrypt::kInterfaces = ax::ControlInterfaces<CEnOrDecrypt, IEnOrDecrypt>(
+    IID_IEnOrDecrypt, ax::Entry<CEnOrDecrypt, ISupportErrorInfo>(IID_ISupportErrorInfo));
 
 namespace {
 

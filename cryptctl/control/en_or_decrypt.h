@@ -16,10 +16,10 @@ class CEnOrDecrypt : public ax::TypeInfoDispatch<IEnOrDecrypt>,
                      public ax::Control<CEnOrDecrypt>,
                      public ISupportErrorInfo {
  public:
-  static const ax::InterfaceEntry kInterfaces[20];
-  // OLEMISC_SETCLIENTSITEFIRST | INVISIBLEATRUNTIME | ACTIVATEWHENVISIBLE |
-  // INSIDEOUT | CANTLINKINSIDE | RECOMPOSEONRESIZE
-  static constexpr DWORD kMiscStatus = 132497;
+  static const ax::ControlInterfaceTable<1> kInterfaces;
+  static constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME |
+                                       OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT | OLEMISC_CANTLINKINSIDE |
+                                       OLEMISC_RECOMPOSEONRESIZE;
 
   CEnOrDecrypt();
 

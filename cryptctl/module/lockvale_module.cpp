@@ -1,6 +1,6 @@
-// Lockvale.dll: the module of the encryption control. Its exports, its class
-// table and its self-registration (machine-wide, or per user through
-// DllInstall with "user").
+// Lockvale.dll: the module of the encryption control. Its class table and
+// its self-registration (machine-wide, or per user through DllInstall with
+// "user"); the framework's exports (axframework/module_exports.h) serve them.
 #include <windows.h>
 
 #include <array>
@@ -9,6 +9,7 @@
 
 #include "axframework/class_factory.h"
 #include "axframework/module.h"
+#include "axframework/module_exports.h"
 #include "axframework/registry_script.h"
 #include "axframework/thread_locale.h"
 #include "axframework/type_library.h"
@@ -20,10 +21,6 @@ namespace lockvale {
 class CLockvaleModule {
  public:
   static constexpr const wchar_t* kAppId = L"{2745315A-825E-4CBF-86FE-C787C480DE6A}";
-
-  static HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return ax::GetClassObject(classes_, clsid, iid, out);
-  }
 
   // Script 101 (the AppID), script 103 (the control class), then the type library.
   static HRESULT RegisterServer() {
@@ -64,34 +61,12 @@ class CLockvaleModule {
   }
 
   static inline std::array<ax::ClassEntry, 1> classes_{ax::Creatable<CEnOrDecrypt>(CLSID_EnOrDecrypt)};
+
+ public:
+  // What the framework's exports serve.
+  static inline const ax::ModuleDefinition kDefinition{classes_, &RegisterServer, &UnregisterServer};
 };
 
 }  // namespace lockvale
 
-using lockvale::CLockvaleModule;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) return ax::Module::Init(instance) ? TRUE : FALSE;
-  if (reason == DLL_PROCESS_DETACH) ax::Module::Term();
-  return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return ax::Module::CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-  return CLockvaleModule::GetClassObject(clsid, iid, out);
-}
-
-STDAPI DllRegisterServer() { return CLockvaleModule::RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return CLockvaleModule::UnregisterServer(); }
-
-// "user" (in any case) registers or unregisters for the current user only.
-STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
-  const bool perUser = commandLine && CompareStringOrdinal(commandLine, -1, L"user", -1, TRUE) == CSTR_EQUAL;
-  ax::PerUserRegistrationScope scope(perUser || ax::Module::PerUserRegistration());
-  if (!install) return CLockvaleModule::UnregisterServer();
-  HRESULT hr = CLockvaleModule::RegisterServer();
-  if (FAILED(hr)) CLockvaleModule::UnregisterServer();
-  return hr;
-}
+const ax::ModuleDefinition& ax::ThisModule() noexcept { return lockvale::CLockvaleModule::kDefinition; }

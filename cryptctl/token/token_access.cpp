@@ -5,8 +5,8 @@
 #include <limits>
 
 #include "messages.h"
-#include "token/ft_nd_api.h"
 #include "token/userid_record.h"
+#include "tokenapi/ft_nd_api.h"
 
 namespace lockvale {
 namespace {

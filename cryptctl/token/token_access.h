@@ -1,6 +1,6 @@
 #pragma once
 // The encryption control's use of the USB token, through the vendor library
-// FT_ND_API (cryptctl/token/ft_nd_api.h). Each routine opens the token, does
+// FT_ND_API (tokenapi/ft_nd_api.h). Each routine opens the token, does
 // its work and closes it again: every path that opened the device closes it,
 // and every context created is deleted, before the routine returns.
 //

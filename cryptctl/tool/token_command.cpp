@@ -6,9 +6,9 @@
 #include <iterator>
 #include <optional>
 
-#include "image/token_image.h"
 #include "text/codepage.h"
 #include "token/userid_record.h"
+#include "tokenimage/token_image.h"
 #include "tool/usage_error.h"
 
 namespace lockvale::cli {

@@ -8,28 +8,8 @@
 
 namespace folvane {
 
-const ax::InterfaceEntry CFolvaneCtrl::kInterfaces[20] = {
-    ax::Entry<CFolvaneCtrl, _DFolvane>(DIID__DFolvane),
-    ax::Entry<CFolvaneCtrl, IDispatch, _DFolvane>(IID_IDispatch),
-    ax::Entry<CFolvaneCtrl, IViewObjectEx>(IID_IViewObjectEx),
-    ax::Entry<CFolvaneCtrl, IViewObject2, IViewObjectEx>(IID_IViewObject2),
-    ax::Entry<CFolvaneCtrl, IViewObject, IViewObjectEx>(IID_IViewObject),
-    ax::Entry<CFolvaneCtrl, IOleInPlaceObjectWindowless>(IID_IOleInPlaceObjectWindowless),
-    ax::Entry<CFolvaneCtrl, IOleInPlaceObject, IOleInPlaceObjectWindowless>(IID_IOleInPlaceObject),
-    ax::Entry<CFolvaneCtrl, IOleWindow, IOleInPlaceObjectWindowless>(IID_IOleWindow),
-    ax::Entry<CFolvaneCtrl, IOleInPlaceActiveObject>(IID_IOleInPlaceActiveObject),
-    ax::Entry<CFolvaneCtrl, IOleControl>(IID_IOleControl),
-    ax::Entry<CFolvaneCtrl, IOleObject>(IID_IOleObject),
-    ax::Entry<CFolvaneCtrl, IPersistStreamInit>(IID_IPersistStreamInit),
-    ax::Entry<CFolvaneCtrl, IPersist, IPersistStreamInit>(IID_IPersist),
-    ax::Entry<CFolvaneCtrl, IPersistStorage>(IID_IPersistStorage),
-    ax::Entry<CFolvaneCtrl, ISpecifyPropertyPages>(IID_ISpecifyPropertyPages),
-    ax::Entry<CFolvaneCtrl, IQuickActivate>(IID_IQuickActivate),
-    ax::Entry<CFolvaneCtrl, IDataObject>(IID_IDataObject),
-    ax::Entry<CFolvaneCtrl, IProvideClassInfo, IProvideClassInfo2>(IID_IProvideClassInfo),
-    ax::Entry<CFolvaneCtrl, IProvideClassInfo2>(IID_IProvideClassInfo2),
-    ax::Entry<CFolvaneCtrl, IConnectionPointContainer>(IID_IConnectionPointContainer),
-};
+const ax::ControlInterfaceTable<1> CFolvaneCtrl::kInterfaces = ax::ControlInterfaces<CFolvaneCtrl, _DFolvane>(
+    DIID__DFolvane, ax::Entry<CFolvaneCtrl, IConnectionPointContainer>(IID_IConnectionPointContainer));
 
 namespace {
 

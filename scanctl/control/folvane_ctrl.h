@@ -31,10 +31,9 @@ class CFolvaneCtrl : public ax::TableDispatch<CFolvaneCtrl, _DFolvane>,
                      public ax::Control<CFolvaneCtrl>,
                      public ax::ConnectionPointContainerImpl<CFolvaneCtrl> {
  public:
-  static const ax::InterfaceEntry kInterfaces[20];
-  // OLEMISC_SETCLIENTSITEFIRST | INVISIBLEATRUNTIME | INSIDEOUT |
-  // CANTLINKINSIDE | RECOMPOSEONRESIZE
-  static constexpr DWORD kMiscStatus = 0x20491;
+  static const ax::ControlInterfaceTable<1> kInterfaces;
+  static constexpr DWORD kMiscStatus = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_INVISIBLEATRUNTIME | OLEMISC_INSIDEOUT |
+                                       OLEMISC_CANTLINKINSIDE | OLEMISC_RECOMPOSEONRESIZE;
   // Major 1, minor 0: the type library's version.
   static constexpr DWORD kPersistedVersion = 0x00010000;
   // "Folvane Control", the module's string 1.

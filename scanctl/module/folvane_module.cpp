@@ -1,7 +1,8 @@
-// Folvane.OCX: the module of the scanning control. Its exports, the
-// application object, the class table (the control and its property page)
-// and self-registration: the type library first, then the classes, then the
-// two component categories that mark the control safe for pages.
+// Folvane.OCX: the module of the scanning control. The application object,
+// the class table (the control and its property page) and self-registration:
+// the type library first, then the classes, then the two component
+// categories that mark the control safe for pages. The framework's exports
+// (axframework/module_exports.h) serve them.
 #include <windows.h>
 #include <olectl.h>
 
@@ -10,7 +11,7 @@
 #include "axframework/class_factory.h"
 #include "axframework/class_registration.h"
 #include "axframework/component_categories.h"
-#include "axframework/module.h"
+#include "axframework/module_exports.h"
 #include "axframework/type_library.h"
 #include "control/folvane_ctrl.h"
 #include "module/folvane_prop_page.h"
@@ -22,7 +23,7 @@ namespace {
 // {7DD95801-9882-11CF-9FA9-00AA006C42C4}, {7DD95802-9882-11CF-9FA9-00AA006C42C4}
 constexpr GUID kSafeForScripting = {0x7dd95801, 0x9882, 0x11cf, {0x9f, 0xa9, 0x00, 0xaa, 0x00, 0x6c, 0x42, 0xc4}};
 constexpr GUID kSafeForInitializing = {0x7dd95802, 0x9882, 0x11cf, {0x9f, 0xa9, 0x00, 0xaa, 0x00, 0x6c, 0x42, 0xc4}};
-constexpr LCID kCategoryLocale = 0x0409;
+constexpr LCID kCategoryLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
 constexpr const wchar_t* kControlProgId = L"VORLA.FolvaneCtrl.1";
 
 }  // namespace
@@ -42,10 +43,6 @@ class CFolvaneApp {
 
 class CFolvaneModule {
  public:
-  static HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** out) {
-    return ax::GetClassObject(classes_, clsid, iid, out);
-  }
-
   static HRESULT RegisterServer() noexcept {
     if (FAILED(ax::RegisterModuleTypeLibrary(CFolvaneCtrl::TypeLibrary()))) return SELFREG_E_TYPELIB;
     if (!ax::RegisterPropertyPageClass(kFolvanePropPageClsid, IDS_FOLVANE_PPG)) return SELFREG_E_CLASS;
@@ -78,26 +75,14 @@ class CFolvaneModule {
 
   static inline std::array<ax::ClassEntry, 2> classes_{ax::Creatable<CFolvaneCtrl>(CLSID_Folvane),
                                                        ax::Creatable<CFolvanePropPage>(kFolvanePropPageClsid)};
+
+ public:
+  // What the framework's exports serve.
+  static inline const ax::ModuleDefinition kDefinition{classes_, &RegisterServer, &UnregisterServer};
 };
 
 CFolvaneApp theApp;
 
 }  // namespace folvane
 
-using folvane::CFolvaneModule;
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-  if (reason == DLL_PROCESS_ATTACH) return ax::Module::Init(instance) ? TRUE : FALSE;
-  if (reason == DLL_PROCESS_DETACH) ax::Module::Term();
-  return TRUE;
-}
-
-STDAPI DllCanUnloadNow() { return ax::Module::CanUnloadNow(); }
-
-STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
-  return CFolvaneModule::GetClassObject(clsid, iid, out);
-}
-
-STDAPI DllRegisterServer() { return CFolvaneModule::RegisterServer(); }
-
-STDAPI DllUnregisterServer() { return CFolvaneModule::UnregisterServer(); }
+const ax::ModuleDefinition& ax::ThisModule() noexcept { return folvane::CFolvaneModule::kDefinition; }

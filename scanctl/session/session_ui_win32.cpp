@@ -5,9 +5,8 @@
 namespace folvane {
 namespace {
 
-// OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT | OFN_EXPLORER |
-// OFN_LONGNAMES | OFN_ENABLESIZING
-constexpr DWORD kSaveAsFlags = 0x00A82802;
+constexpr DWORD kSaveAsFlags = OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_CREATEPROMPT | OFN_EXPLORER |
+                               OFN_LONGNAMES | OFN_ENABLESIZING;
 
 class SystemUi final : public SessionUi {
  public:

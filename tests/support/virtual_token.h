@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "image/token_image.h"
+#include "tokenimage/token_image.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 

@@ -10,7 +10,7 @@
 #endif
 
 #include "support/virtual_token.h"
-#include "token/ft_nd_api.h"
+#include "tokenapi/ft_nd_api.h"
 
 namespace {
 

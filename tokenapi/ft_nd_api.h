@@ -1,10 +1,12 @@
-#ifndef LOCKVALE_FT_ND_API_H
-#define LOCKVALE_FT_ND_API_H
+#ifndef BIDDER_FT_ND_API_H
+#define BIDDER_FT_ND_API_H
 /*
  * The USB token vendor's library FT_ND_API: the functions the encryption
  * control calls, declared from the library's documented argument lists. The
- * control links against it at load time, so an installation replaces our
- * stand-in (tokenstub/) with the vendor's DLL of the same name.
+ * control links against it at load time (on Windows through the import
+ * library made from FT_ND_API.def beside this header), so an installation
+ * puts the vendor's DLL where the tests and the demo use our stand-in
+ * (tokenstub/), which implements these same declarations.
  *
  * Every function returns a 32-bit status: 0 for success, anything else for a
  * failure whose value the control does not interpret. Numbers are 32-bit
@@ -62,4 +64,4 @@ EPAS_EXPORT EPAS_STATUS EPAS_API epas_DeleteContext(EPAS_HANDLE context);
 }
 #endif
 
-#endif /* LOCKVALE_FT_ND_API_H */
+#endif /* BIDDER_FT_ND_API_H */

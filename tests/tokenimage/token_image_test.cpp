@@ -1,4 +1,4 @@
-#include "image/token_image.h"
+#include "tokenimage/token_image.h"
 
 #include <gtest/gtest.h>
 
