@@ -12,13 +12,13 @@
 #include <string>
 #include <vector>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "folvane_idl.h"
 #include "scan_messages.h"
 
 namespace {
 
-using folvane::test::DialogAnswerer;
+using bidder::dialogs::DialogAnswerer;
 
 template <class T>
 struct Ref {  // a minimal owning pointer, so the test doesn't lean on the code under test

@@ -20,7 +20,7 @@
 #include "axframework/module.h"
 #include "control/control_services.h"
 #include "control/folvane_ctrl.h"
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "fake_manager.h"
 #include "message_hook.h"
 #include "output/pdf_messages.h"
@@ -48,6 +48,8 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace folvane::test {
 namespace {
+
+using bidder::dialogs::DialogAnswerer;
 
 // The user as the test plays it: records what it was shown, answers the
 // Save As dialog with `path` (or cancels when it is empty).
