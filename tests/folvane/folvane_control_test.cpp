@@ -21,12 +21,12 @@
 #include "control/control_services.h"
 #include "control/folvane_ctrl.h"
 #include "dialogs/dialog_answerer.h"
-#include "fake_manager.h"
+#include "scanctl/fake_manager.h"
 #include "message_hook.h"
 #include "output/pdf_messages.h"
 #include "output/png_messages.h"
 #include "scan_messages.h"
-#include "win_test_support.h"
+#include "scanctl/win_test_support.h"
 
 // Allocation failure on demand: while g_allocationsLeft is not negative,
 // each allocation uses one up and the one after the last fails.
