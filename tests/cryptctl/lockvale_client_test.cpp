@@ -9,52 +9,31 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "lockvale_idl.h"
 #include "support/com_module.h"
+#include "support/com_server_test.h"
 #include "support/com_ref.h"
 #include "support/dispatch_call.h"
+#include "support/memory_stream.h"
 #include "support/outer_object.h"
 
 namespace {
 
-using bidder::test::GetClassObjectFn;
 using bidder::test::HresultFn;
 using bidder::test::LoadedModule;
 using bidder::test::Ref;
+using bidder::test::StreamBytes;
 
-class LockvaleClient : public ::testing::Test {
- protected:
-  // Loaded once for the whole program, as a client process keeps it.
-  static void SetUpTestSuite() { module_.emplace(L"Lockvale.dll"); }
-  static void TearDownTestSuite() { module_.reset(); }
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
-    ASSERT_TRUE(module_ && *module_);
-    getClassObject_ = module_->Export<GetClassObjectFn>("DllGetClassObject");
-    canUnloadNow_ = module_->Export<HresultFn>("DllCanUnloadNow");
-    ASSERT_NE(getClassObject_, nullptr);
-    ASSERT_NE(canUnloadNow_, nullptr);
-    ASSERT_HRESULT_SUCCEEDED(getClassObject_(CLSID_EnOrDecrypt, IID_IClassFactory, factory_.putVoid()));
-  }
-  void TearDown() override {
-    factory_.reset();
-    CoUninitialize();
-  }
-
-  template <class T>
-  void Create(REFIID iid, Ref<T>& out) {
-    ASSERT_HRESULT_SUCCEEDED(factory_->CreateInstance(nullptr, iid, out.putVoid()));
-  }
-
-  static inline std::optional<LoadedModule> module_;
-  GetClassObjectFn getClassObject_ = nullptr;
-  HresultFn canUnloadNow_ = nullptr;
-  Ref<IClassFactory> factory_;
+struct LockvaleServer {
+  static constexpr const wchar_t* kModule = L"Lockvale.dll";
+  static const CLSID& Class() { return CLSID_EnOrDecrypt; }
+  static constexpr bool kOle = false;
 };
+
+using LockvaleClient = bidder::test::ComServerTest<LockvaleServer>;
 
 TEST_F(LockvaleClient, AnswersExactlyItsInterfacesWithOneIdentity) {
   Ref<IUnknown> object;
@@ -131,17 +110,6 @@ TEST_F(LockvaleClient, CanUnloadOnlyWithoutObjectsOrLocks) {
   EXPECT_EQ(canUnloadNow_(), S_OK);
 }
 
-std::vector<unsigned char> StreamBytes(IStream* stream) {
-  HGLOBAL memory = nullptr;
-  EXPECT_HRESULT_SUCCEEDED(GetHGlobalFromStream(stream, &memory));
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  auto* p = static_cast<unsigned char*>(GlobalLock(memory));
-  std::vector<unsigned char> bytes(p, p + stat.cbSize.QuadPart);
-  GlobalUnlock(memory);
-  return bytes;
-}
-
 TEST_F(LockvaleClient, PersistsItsExtentThroughStreamsAndStorages) {
   Ref<IOleObject> object;
   Create(IID_IOleObject, object);
@@ -177,11 +145,8 @@ TEST_F(LockvaleClient, PersistsItsExtentThroughStreamsAndStorages) {
   EXPECT_EQ(size.cy, 567);
 
   // The same through a compound storage.
-  Ref<ILockBytes> bytes;
   Ref<IStorage> storage;
-  ASSERT_HRESULT_SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()));
-  ASSERT_HRESULT_SUCCEEDED(StgCreateDocfileOnILockBytes(
-      bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()));
+  ASSERT_HRESULT_SUCCEEDED(bidder::test::StorageOnMemory(storage));
   Ref<IPersistStorage> toStorage;
   ASSERT_EQ(object->QueryInterface(IID_IPersistStorage, toStorage.putVoid()), S_OK);
   ASSERT_EQ(toStorage->Save(storage.p, TRUE), S_OK);
@@ -209,10 +174,7 @@ TEST_F(LockvaleClient, RefusesPersistedStateItCannotRead) {
     Ref<IPersistStreamInit> persist;
     Create(IID_IPersistStreamInit, persist);
     Ref<IStream> stream;
-    ASSERT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
-    stream->Write(c.bytes.data(), static_cast<ULONG>(c.bytes.size()), nullptr);
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(bidder::test::StreamHolding(c.bytes, stream), S_OK);
     EXPECT_TRUE(FAILED(persist->Load(stream.p))) << c.name;
     Ref<IOleObject> object;
     ASSERT_EQ(persist->QueryInterface(IID_IOleObject, object.putVoid()), S_OK);
@@ -353,7 +315,7 @@ TEST_F(LockvaleClient, DrawsItsPlaceholderWithinTheBounds) {
 }
 
 TEST_F(LockvaleClient, CarriesItsVersionAndToolboxResources) {
-  const bidder::test::VersionResource version(module_->Path());
+  const bidder::test::VersionResource version(Module().Path());
   const VS_FIXEDFILEINFO* fixed = version.Fixed();
   ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
@@ -365,19 +327,19 @@ TEST_F(LockvaleClient, CarriesItsVersionAndToolboxResources) {
   for (const wchar_t* name : {L"InternalName", L"OriginalFilename"}) {
     EXPECT_EQ(version.String(L"080403a8", name), L"Lockvale.dll") << name;
   }
-  HBITMAP toolbox = static_cast<HBITMAP>(LoadImageW(module_->get(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
+  HBITMAP toolbox = static_cast<HBITMAP>(LoadImageW(Module().get(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
   ASSERT_NE(toolbox, nullptr);
   BITMAP bm{};
   ASSERT_GT(GetObjectW(toolbox, sizeof bm, &bm), 0);
   EXPECT_EQ(bm.bmWidth, 16);
   EXPECT_EQ(bm.bmHeight, 16);
   DeleteObject(toolbox);
-  HRSRC raw = FindResourceW(module_->get(), MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  HRSRC raw = FindResourceW(Module().get(), MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(2));  // RT_BITMAP
   ASSERT_NE(raw, nullptr);
-  auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_->get(), raw)));
+  auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module().get(), raw)));
   EXPECT_EQ(header->biBitCount, 4);
   wchar_t name[32] = {};
-  EXPECT_GT(LoadStringW(module_->get(), 100, name, 32), 0);
+  EXPECT_GT(LoadStringW(Module().get(), 100, name, 32), 0);
   EXPECT_STREQ(name, L"Lockvale");
 }
 

@@ -8,7 +8,6 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <optional>
 #include <utility>
 #include <string>
 #include <vector>
@@ -16,8 +15,10 @@
 #include "dialogs/dialog_answerer.h"
 #include "folvane_idl.h"
 #include "support/com_module.h"
+#include "support/com_server_test.h"
 #include "support/com_ref.h"
 #include "support/dispatch_call.h"
+#include "support/memory_stream.h"
 #include "support/outer_object.h"
 
 namespace {
@@ -25,10 +26,9 @@ namespace {
 using bidder::dialogs::DialogAnswerer;
 using bidder::test::DispatchArgs;
 using bidder::test::DispIdOf;
-using bidder::test::GetClassObjectFn;
 using bidder::test::HresultFn;
-using bidder::test::LoadedModule;
 using bidder::test::Ref;
+using bidder::test::StreamBytes;
 
 // {0A56645C-3C91-4211-9BCB-E8ABB09C76F8}
 const CLSID kPropPage = {0x0a56645c, 0x3c91, 0x4211, {0x9b, 0xcb, 0xe8, 0xab, 0xb0, 0x9c, 0x76, 0xf8}};
@@ -37,36 +37,24 @@ const CLSID kPropPage = {0x0a56645c, 0x3c91, 0x4211, {0x9b, 0xcb, 0xe8, 0xab, 0x
 // 请先扫描文件。 ("please scan a document first").
 constexpr char kScanFirst[] = "\xc7\xeb\xcf\xc8\xc9\xa8\xc3\xe8\xce\xc4\xbc\xfe\xa1\xa3";
 
-class FolvaneClient : public ::testing::Test {
+struct FolvaneServer {
+  static constexpr const wchar_t* kModule = L"Folvane.OCX";
+  static const CLSID& Class() { return CLSID_Folvane; }
+  static constexpr bool kOle = true;
+};
+
+class FolvaneClient : public bidder::test::ComServerTest<FolvaneServer> {
  protected:
-  // Loaded once for the whole program, as a client process keeps it.
-  static void SetUpTestSuite() { module_.emplace(L"Folvane.OCX"); }
-  static void TearDownTestSuite() { module_.reset(); }
   void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
-    ASSERT_TRUE(module_ && *module_);
-    getClassObject_ = module_->Export<GetClassObjectFn>("DllGetClassObject");
-    canUnloadNow_ = module_->Export<HresultFn>("DllCanUnloadNow");
-    register_ = module_->Export<HresultFn>("DllRegisterServer");
-    unregister_ = module_->Export<HresultFn>("DllUnregisterServer");
-    ASSERT_TRUE(getClassObject_ && canUnloadNow_ && register_ && unregister_);
-    ASSERT_HRESULT_SUCCEEDED(getClassObject_(CLSID_Folvane, IID_IClassFactory, factory_.putVoid()));
-  }
-  void TearDown() override {
-    factory_.reset();
-    OleUninitialize();
-  }
-  template <class T>
-  void Create(REFIID iid, Ref<T>& out) {
-    ASSERT_HRESULT_SUCCEEDED(factory_->CreateInstance(nullptr, iid, out.putVoid()));
+    ComServerTest::SetUp();
+    if (HasFatalFailure()) return;
+    register_ = Module().Export<HresultFn>("DllRegisterServer");
+    unregister_ = Module().Export<HresultFn>("DllUnregisterServer");
+    ASSERT_TRUE(register_ && unregister_);
   }
 
-  static inline std::optional<LoadedModule> module_;
-  GetClassObjectFn getClassObject_ = nullptr;
-  HresultFn canUnloadNow_ = nullptr;
   HresultFn register_ = nullptr;
   HresultFn unregister_ = nullptr;
-  Ref<IClassFactory> factory_;
 };
 
 TEST_F(FolvaneClient, NamesComeFromTheTypeLibraryWithALocaleAndFromTheTableOtherwise) {
@@ -274,26 +262,6 @@ TEST_F(FolvaneClient, OffersItsEventInterfaceThroughOneConnectionPoint) {
   EXPECT_EQ(sink.fired, 0);
 }
 
-std::vector<unsigned char> StreamBytes(IStream* stream) {
-  HGLOBAL memory = nullptr;
-  EXPECT_HRESULT_SUCCEEDED(GetHGlobalFromStream(stream, &memory));
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  auto* p = static_cast<unsigned char*>(GlobalLock(memory));
-  std::vector<unsigned char> bytes(p, p + stat.cbSize.QuadPart);
-  GlobalUnlock(memory);
-  return bytes;
-}
-
-Ref<IStream>* StreamOf(const std::vector<unsigned char>& bytes, Ref<IStream>& stream) {
-  EXPECT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
-  ULONG written = 0;
-  stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-  LARGE_INTEGER zero{};
-  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-  return &stream;
-}
-
 SIZEL ExtentOf(IUnknown* object) {
   Ref<IOleObject> ole;
   EXPECT_EQ(object->QueryInterface(IID_IOleObject, ole.putVoid()), S_OK);
@@ -359,7 +327,7 @@ TEST_F(FolvaneClient, PersistsItsVersionAndExtentAndReadsOlderVersions) {
     Create(IID_IPersistStreamInit, loaded);
     ASSERT_EQ(loaded->InitNew(), S_OK);
     Ref<IStream> in;
-    StreamOf(c.bytes, in);
+    ASSERT_EQ(bidder::test::StreamHolding(c.bytes, in), S_OK);
     const HRESULT hr = loaded->Load(in.p);
     const SIZEL after = ExtentOf(loaded.p);
     if (c.loads) {
@@ -374,11 +342,8 @@ TEST_F(FolvaneClient, PersistsItsVersionAndExtentAndReadsOlderVersions) {
   }
 
   // The same through a storage's "Contents" stream.
-  Ref<ILockBytes> bytes;
-  ASSERT_HRESULT_SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()));
   Ref<IStorage> storage;
-  ASSERT_HRESULT_SUCCEEDED(StgCreateDocfileOnILockBytes(
-      bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()));
+  ASSERT_HRESULT_SUCCEEDED(bidder::test::StorageOnMemory(storage));
   Ref<IPersistStorage> asStorage;
   ASSERT_EQ(persist->QueryInterface(IID_IPersistStorage, asStorage.putVoid()), S_OK);
   ASSERT_EQ(asStorage->Save(storage.p, FALSE), S_OK);
@@ -560,7 +525,7 @@ std::wstring Doc(ITypeLib* lib, INT index) {
 
 TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
   Ref<ITypeLib> lib;
-  ASSERT_EQ(module_->LoadTypeLibrary(lib), S_OK);
+  ASSERT_EQ(Module().LoadTypeLibrary(lib), S_OK);
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
   EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_FOLVANELib));
@@ -640,21 +605,21 @@ TEST_F(FolvaneClient, CarriesItsResourcesInChinesePrc) {
   const std::pair<LPCWSTR, int> resources[] = {{L"TYPELIB", 1}, {RT_BITMAP, 1},  {RT_DIALOG, 200},
                                                {RT_VERSION, 1},  {RT_STRING, 1}, {RT_STRING, 13}};
   for (auto [type, id] : resources) {
-    EXPECT_NE(FindResourceExW(module_->get(), type, MAKEINTRESOURCEW(id), chinese), nullptr) << id;
+    EXPECT_NE(FindResourceExW(Module().get(), type, MAKEINTRESOURCEW(id), chinese), nullptr) << id;
   }
   wchar_t text[64] = {};
-  LoadStringW(module_->get(), 1, text, 64);
+  LoadStringW(Module().get(), 1, text, 64);
   EXPECT_STREQ(text, L"Folvane Control");
-  LoadStringW(module_->get(), 2, text, 64);
+  LoadStringW(Module().get(), 2, text, 64);
   EXPECT_STREQ(text, L"Folvane Property Page");
-  LoadStringW(module_->get(), 200, text, 64);
+  LoadStringW(Module().get(), 200, text, 64);
   EXPECT_STREQ(text, L"General");
 
   // The toolbox bitmap: 16 by 15 at 4 bits, the standard palette, light grey
   // around dark magenta letters.
-  HRSRC found = FindResourceExW(module_->get(), RT_BITMAP, MAKEINTRESOURCEW(1), chinese);
+  HRSRC found = FindResourceExW(Module().get(), RT_BITMAP, MAKEINTRESOURCEW(1), chinese);
   ASSERT_NE(found, nullptr);
-  const auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_->get(), found)));
+  const auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module().get(), found)));
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(info->biWidth, 16);
   EXPECT_EQ(info->biHeight, 15);
@@ -673,7 +638,7 @@ TEST_F(FolvaneClient, CarriesItsResourcesInChinesePrc) {
   EXPECT_EQ(grey + magenta, 16 * 15);
   EXPECT_GT(magenta, 20);
 
-  const bidder::test::VersionResource version(module_->Path());
+  const bidder::test::VersionResource version(Module().Path());
   const VS_FIXEDFILEINFO* fixed = version.Fixed();
   ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
