@@ -11,6 +11,7 @@
 #include "axframework/control.h"
 #include "axframework/extent_stream.h"
 #include "axframework/module.h"
+#include "support/outer_object.h"
 
 namespace {
 
@@ -230,25 +231,8 @@ TEST_F(ControlObjectTest, DrawsOnlyWithBoundsUnlessActiveWindowless) {
   CoTaskMemFree(list.pElems);
 }
 
-// An outer object for aggregation.
-class Outer final : public IUnknown {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    return inner->QueryInterface(iid, out);
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  IUnknown* inner = nullptr;
-  ULONG refs = 1;
-};
-
 TEST_F(ControlObjectTest, AggregatedObjectsDelegateButKeepTheirOwnIdentity) {
-  Outer outer;
+  bidder::test::OuterObject outer;
   void* out = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory->CreateInstance(&outer, IID_IOleObject, &out), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(out, nullptr);

@@ -8,6 +8,7 @@
 #include "axframework/com_object.h"
 #include "axframework/com_ptr.h"
 #include "axframework/control.h"
+#include "support/client_site.h"
 
 namespace {
 
@@ -37,7 +38,7 @@ const ax::InterfaceEntry SiteProbe::kInterfaces[3] = {
 // A container site that can hold windowless objects (or, with windowless
 // false, only windowed ones). Its reference count is not its lifetime: it
 // lives on the test's stack.
-class Site final : public IOleClientSite, public IOleInPlaceSiteWindowless {
+class Site final : public bidder::test::PlainClientSite, public IOleInPlaceSiteWindowless {
  public:
   explicit Site(bool windowless) : windowless_(windowless) {}
 
@@ -56,14 +57,6 @@ class Site final : public IOleClientSite, public IOleInPlaceSiteWindowless {
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
   STDMETHODIMP_(ULONG) Release() override { return --refs; }
-
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
 
   // IOleWindow
   STDMETHODIMP GetWindow(HWND* window) override {

@@ -13,54 +13,27 @@
 #include <vector>
 
 #include "lockvale_idl.h"
+#include "support/com_module.h"
+#include "support/com_server_test.h"
+#include "support/com_ref.h"
+#include "support/dispatch_call.h"
+#include "support/memory_stream.h"
+#include "support/outer_object.h"
 
 namespace {
 
-template <class T>
-struct Ref {  // a minimal owning pointer, so the test doesn't lean on the code under test
-  T* p = nullptr;
-  Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() {
-    if (p) p->Release();
-  }
-  T** put() { return &p; }
-  void** putVoid() { return reinterpret_cast<void**>(&p); }
-  T* operator->() const { return p; }
+using bidder::test::HresultFn;
+using bidder::test::LoadedModule;
+using bidder::test::Ref;
+using bidder::test::StreamBytes;
+
+struct LockvaleServer {
+  static constexpr const wchar_t* kModule = L"Lockvale.dll";
+  static const CLSID& Class() { return CLSID_EnOrDecrypt; }
+  static constexpr bool kOle = false;
 };
 
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using CanUnloadNowFn = HRESULT(WINAPI*)();
-
-class LockvaleClient : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(CoInitialize(nullptr));
-    module_ = LoadLibraryW(L"Lockvale.dll");
-    ASSERT_NE(module_, nullptr);
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    canUnloadNow_ = reinterpret_cast<CanUnloadNowFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllCanUnloadNow")));
-    ASSERT_NE(getClassObject_, nullptr);
-    ASSERT_NE(canUnloadNow_, nullptr);
-    ASSERT_HRESULT_SUCCEEDED(getClassObject_(CLSID_EnOrDecrypt, IID_IClassFactory, factory_.putVoid()));
-  }
-  void TearDown() override {
-    if (factory_.p) factory_.p->Release();
-    factory_.p = nullptr;
-    CoUninitialize();
-  }
-
-  template <class T>
-  void Create(REFIID iid, Ref<T>& out) {
-    ASSERT_HRESULT_SUCCEEDED(factory_->CreateInstance(nullptr, iid, out.putVoid()));
-  }
-
-  HMODULE module_ = nullptr;
-  GetClassObjectFn getClassObject_ = nullptr;
-  CanUnloadNowFn canUnloadNow_ = nullptr;
-  Ref<IClassFactory> factory_;
-};
+using LockvaleClient = bidder::test::ComServerTest<LockvaleServer>;
 
 TEST_F(LockvaleClient, AnswersExactlyItsInterfacesWithOneIdentity) {
   Ref<IUnknown> object;
@@ -87,25 +60,8 @@ TEST_F(LockvaleClient, AnswersExactlyItsInterfacesWithOneIdentity) {
   }
 }
 
-// An outer object that hands everything but IUnknown to the control it aggregates.
-class Outer : public IUnknown {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  IUnknown* inner = nullptr;
-  ULONG refs = 1;
-};
-
 TEST_F(LockvaleClient, AggregatesAndDelegatesToTheOuterObject) {
-  Outer outer;
+  bidder::test::OuterObject outer;
   void* out = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory_->CreateInstance(&outer, IID_IEnOrDecrypt, &out), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(out, nullptr);
@@ -144,8 +100,7 @@ TEST_F(LockvaleClient, CanUnloadOnlyWithoutObjectsOrLocks) {
     Create(IID_IEnOrDecrypt, a);
     Create(IID_IEnOrDecrypt, b);
     EXPECT_EQ(canUnloadNow_(), S_FALSE);
-    a.p->Release();
-    a.p = nullptr;
+    a.reset();
     EXPECT_EQ(canUnloadNow_(), S_FALSE);
   }
   EXPECT_EQ(canUnloadNow_(), S_OK);
@@ -153,17 +108,6 @@ TEST_F(LockvaleClient, CanUnloadOnlyWithoutObjectsOrLocks) {
   EXPECT_EQ(canUnloadNow_(), S_FALSE);
   EXPECT_EQ(factory_->LockServer(FALSE), S_OK);
   EXPECT_EQ(canUnloadNow_(), S_OK);
-}
-
-std::vector<unsigned char> StreamBytes(IStream* stream) {
-  HGLOBAL memory = nullptr;
-  EXPECT_HRESULT_SUCCEEDED(GetHGlobalFromStream(stream, &memory));
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  auto* p = static_cast<unsigned char*>(GlobalLock(memory));
-  std::vector<unsigned char> bytes(p, p + stat.cbSize.QuadPart);
-  GlobalUnlock(memory);
-  return bytes;
 }
 
 TEST_F(LockvaleClient, PersistsItsExtentThroughStreamsAndStorages) {
@@ -201,11 +145,8 @@ TEST_F(LockvaleClient, PersistsItsExtentThroughStreamsAndStorages) {
   EXPECT_EQ(size.cy, 567);
 
   // The same through a compound storage.
-  Ref<ILockBytes> bytes;
   Ref<IStorage> storage;
-  ASSERT_HRESULT_SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()));
-  ASSERT_HRESULT_SUCCEEDED(StgCreateDocfileOnILockBytes(
-      bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()));
+  ASSERT_HRESULT_SUCCEEDED(bidder::test::StorageOnMemory(storage));
   Ref<IPersistStorage> toStorage;
   ASSERT_EQ(object->QueryInterface(IID_IPersistStorage, toStorage.putVoid()), S_OK);
   ASSERT_EQ(toStorage->Save(storage.p, TRUE), S_OK);
@@ -233,10 +174,7 @@ TEST_F(LockvaleClient, RefusesPersistedStateItCannotRead) {
     Ref<IPersistStreamInit> persist;
     Create(IID_IPersistStreamInit, persist);
     Ref<IStream> stream;
-    ASSERT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
-    stream->Write(c.bytes.data(), static_cast<ULONG>(c.bytes.size()), nullptr);
-    LARGE_INTEGER zero{};
-    stream->Seek(zero, STREAM_SEEK_SET, nullptr);
+    ASSERT_EQ(bidder::test::StreamHolding(c.bytes, stream), S_OK);
     EXPECT_TRUE(FAILED(persist->Load(stream.p))) << c.name;
     Ref<IOleObject> object;
     ASSERT_EQ(persist->QueryInterface(IID_IOleObject, object.putVoid()), S_OK);
@@ -244,14 +182,6 @@ TEST_F(LockvaleClient, RefusesPersistedStateItCannotRead) {
     object->GetExtent(DVASPECT_CONTENT, &size);
     EXPECT_EQ(size.cx, 5080) << c.name << ": a failed load keeps the extent";
   }
-}
-
-std::wstring Documentation(ITypeInfo* info) {
-  BSTR doc = nullptr;
-  info->GetDocumentation(MEMBERID_NIL, nullptr, &doc, nullptr, nullptr);
-  std::wstring text = doc ? doc : L"";
-  SysFreeString(doc);
-  return text;
 }
 
 TEST_F(LockvaleClient, DispatchesThroughItsTypeLibrary) {
@@ -269,7 +199,7 @@ TEST_F(LockvaleClient, DispatchesThroughItsTypeLibrary) {
 
   Ref<ITypeInfo> info;
   ASSERT_EQ(dispatch->GetTypeInfo(0, 0, info.put()), S_OK);
-  EXPECT_EQ(Documentation(info.p), L"IEnOrDecrypt \u63a5\u53e3");  // IEnOrDecrypt 接口
+  EXPECT_EQ(bidder::test::DocumentationOf(info.p).doc, L"IEnOrDecrypt \u63a5\u53e3");  // IEnOrDecrypt 接口
   // The interface side of the dual interface lists the result parameter too.
   HREFTYPE vtableSide = 0;
   ASSERT_EQ(info->GetRefTypeOfImplType(-1, &vtableSide), S_OK);
@@ -289,28 +219,22 @@ TEST_F(LockvaleClient, DispatchesThroughItsTypeLibrary) {
   Ref<ITypeLib> library;
   UINT index = 0;
   ASSERT_EQ(info->GetContainingTypeLib(library.put(), &index), S_OK);
-  BSTR libraryDoc = nullptr;
-  ASSERT_EQ(library->GetDocumentation(MEMBERID_NIL, nullptr, &libraryDoc, nullptr, nullptr), S_OK);
-  EXPECT_STREQ(libraryDoc, L"Lockvale 1.0 \u7c7b\u578b\u5e93");  // Lockvale 1.0 类型库
-  SysFreeString(libraryDoc);
+  EXPECT_EQ(bidder::test::DocumentationOf(library.p, -1).doc, L"Lockvale 1.0 \u7c7b\u578b\u5e93");  // Lockvale 1.0 类型库
 
   // A call through Invoke: a missing source gives its message as the result.
-  VARIANT args[6];
-  for (VARIANT& v : args) VariantInit(&v);
-  args[5].vt = VT_I4, args[5].lVal = 0;                            // VerifyPINFlag
-  args[4].vt = VT_BSTR, args[4].bstrVal = SysAllocString(L"");     // PIN
-  args[3].vt = VT_I4, args[3].lVal = 1;                            // type flag
-  args[2].vt = VT_BSTR, args[2].bstrVal = SysAllocString(L"pw");   // pass phrase
-  args[1].vt = VT_BSTR, args[1].bstrVal = SysAllocString(L"C:\\no-such-dir\\missing.bin");
-  args[0].vt = VT_BSTR, args[0].bstrVal = SysAllocString(L"C:\\no-such-dir\\out.bin");
-  DISPPARAMS params{args, nullptr, 6, 0};
+  bidder::test::DispatchArgs args;
+  args.Number(0)   // VerifyPINFlag
+      .Text(L"")   // PIN
+      .Number(1)   // type flag
+      .Text(L"pw") // pass phrase
+      .Text(L"C:\\no-such-dir\\missing.bin")
+      .Text(L"C:\\no-such-dir\\out.bin");
   VARIANT result;
   VariantInit(&result);
-  ASSERT_EQ(dispatch->Invoke(1, IID_NULL, 0, DISPATCH_METHOD, &params, &result, nullptr, nullptr), S_OK);
+  ASSERT_EQ(bidder::test::Invoke(dispatch.p, 1, args, &result), S_OK);
   ASSERT_EQ(result.vt, VT_BSTR);
   EXPECT_STREQ(result.bstrVal, L"\u6e90\u6587\u4ef6\u540d\u79f0\u6709\u8bef");  // 源文件名称有误
   VariantClear(&result);
-  for (VARIANT& v : args) VariantClear(&v);
 }
 
 TEST_F(LockvaleClient, ReportsThroughTheResultStringOnly) {
@@ -391,41 +315,31 @@ TEST_F(LockvaleClient, DrawsItsPlaceholderWithinTheBounds) {
 }
 
 TEST_F(LockvaleClient, CarriesItsVersionAndToolboxResources) {
-  wchar_t path[MAX_PATH];
-  ASSERT_GT(GetModuleFileNameW(module_, path, MAX_PATH), 0u);
-  DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeW(path, &handle);
-  ASSERT_GT(size, 0u);
-  std::vector<unsigned char> data(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path, 0, size, data.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const bidder::test::VersionResource version(Module().Path());
+  const VS_FIXEDFILEINFO* fixed = version.Fixed();
+  ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-  WORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-  EXPECT_EQ(translation[0], 0x0804);
-  EXPECT_EQ(translation[1], 936);
+  const std::vector<std::pair<WORD, WORD>> translations = version.Translations();
+  ASSERT_FALSE(translations.empty());
+  EXPECT_EQ(translations[0].first, 0x0804);
+  EXPECT_EQ(translations[0].second, 936);
   for (const wchar_t* name : {L"InternalName", L"OriginalFilename"}) {
-    wchar_t* value = nullptr;
-    std::wstring query = std::wstring(L"\\StringFileInfo\\080403a8\\") + name;
-    ASSERT_TRUE(VerQueryValueW(data.data(), query.c_str(), reinterpret_cast<void**>(&value), &length));
-    EXPECT_STREQ(value, L"Lockvale.dll");
+    EXPECT_EQ(version.String(L"080403a8", name), L"Lockvale.dll") << name;
   }
-  HBITMAP toolbox = static_cast<HBITMAP>(LoadImageW(module_, MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
+  HBITMAP toolbox = static_cast<HBITMAP>(LoadImageW(Module().get(), MAKEINTRESOURCEW(102), IMAGE_BITMAP, 0, 0, 0));
   ASSERT_NE(toolbox, nullptr);
   BITMAP bm{};
   ASSERT_GT(GetObjectW(toolbox, sizeof bm, &bm), 0);
   EXPECT_EQ(bm.bmWidth, 16);
   EXPECT_EQ(bm.bmHeight, 16);
   DeleteObject(toolbox);
-  HRSRC raw = FindResourceW(module_, MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(2));  // RT_BITMAP
+  HRSRC raw = FindResourceW(Module().get(), MAKEINTRESOURCEW(102), MAKEINTRESOURCEW(2));  // RT_BITMAP
   ASSERT_NE(raw, nullptr);
-  auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_, raw)));
+  auto* header = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module().get(), raw)));
   EXPECT_EQ(header->biBitCount, 4);
   wchar_t name[32] = {};
-  EXPECT_GT(LoadStringW(module_, 100, name, 32), 0);
+  EXPECT_GT(LoadStringW(Module().get(), 100, name, 32), 0);
   EXPECT_STREQ(name, L"Lockvale");
 }
 
@@ -453,31 +367,31 @@ TEST(LockvaleRegistration, RefusesAModulePathTooLongToRegister) {
   }
   const std::wstring dll = dir + L"\\Lockvale.dll";
   ASSERT_GE(dll.size(), static_cast<size_t>(MAX_PATH));
-  HMODULE module = LoadLibraryExW(dll.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  ASSERT_NE(module, nullptr) << GetLastError();
-  using EntryFn = HRESULT(WINAPI*)();
-  auto registerServer = reinterpret_cast<EntryFn>(reinterpret_cast<void*>(GetProcAddress(module, "DllRegisterServer")));
-  ASSERT_NE(registerServer, nullptr);
-  // The prefix may hold an earlier registration (unregistering keeps the AppID
-  // root), so compare with what was there before rather than with nothing.
-  auto keyExists = [](const wchar_t* path) {
-    HKEY key = nullptr;
-    const bool exists = RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
-    if (key) RegCloseKey(key);
-    return exists;
-  };
-  const wchar_t* const watchedKeys[] = {L"AppID\\Lockvale.DLL", L"Lockvale.EnOrDecrypt"};
-  std::vector<bool> existedBefore;
-  for (const wchar_t* path : watchedKeys) existedBefore.push_back(keyExists(path));
-  // Registration runs under the system default locale and gives the caller's back.
-  const LCID callerLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT);
-  ASSERT_TRUE(SetThreadLocale(callerLocale));
-  EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
-  EXPECT_EQ(GetThreadLocale(), callerLocale);
-  for (size_t i = 0; i < std::size(watchedKeys); ++i) {
-    EXPECT_EQ(keyExists(watchedKeys[i]), existedBefore[i]) << i;
+  {  // the copy is unloaded before its files go
+    const LoadedModule module(dll.c_str(), LOAD_WITH_ALTERED_SEARCH_PATH);
+    ASSERT_TRUE(module) << GetLastError();
+    const auto registerServer = module.Export<HresultFn>("DllRegisterServer");
+    ASSERT_NE(registerServer, nullptr);
+    // The prefix may hold an earlier registration (unregistering keeps the AppID
+    // root), so compare with what was there before rather than with nothing.
+    auto keyExists = [](const wchar_t* path) {
+      HKEY key = nullptr;
+      const bool exists = RegOpenKeyExW(HKEY_CLASSES_ROOT, path, 0, KEY_READ, &key) == ERROR_SUCCESS;
+      if (key) RegCloseKey(key);
+      return exists;
+    };
+    const wchar_t* const watchedKeys[] = {L"AppID\\Lockvale.DLL", L"Lockvale.EnOrDecrypt"};
+    std::vector<bool> existedBefore;
+    for (const wchar_t* path : watchedKeys) existedBefore.push_back(keyExists(path));
+    // Registration runs under the system default locale and gives the caller's back.
+    const LCID callerLocale = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_UK), SORT_DEFAULT);
+    ASSERT_TRUE(SetThreadLocale(callerLocale));
+    EXPECT_EQ(registerServer(), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER));
+    EXPECT_EQ(GetThreadLocale(), callerLocale);
+    for (size_t i = 0; i < std::size(watchedKeys); ++i) {
+      EXPECT_EQ(keyExists(watchedKeys[i]), existedBefore[i]) << i;
+    }
   }
-  FreeLibrary(module);
   for (const wchar_t* file : {L"\\Lockvale.dll", L"\\FT_ND_API.dll"}) DeleteFileW((dir + file).c_str());
   while (dir.size() > source.size() && RemoveDirectoryW(dir.c_str())) dir.resize(dir.find_last_of(L'\\'));
 }

@@ -6,25 +6,30 @@
 #include <objbase.h>
 
 #include <cstdio>
+#include <string>
 
-int main(int argc, char** argv) {
+#include "support/com_module.h"
+
+int wmain(int argc, wchar_t** argv) {
   if (argc != 3) {
     std::fprintf(stderr, "usage: call_export DLL EXPORT\n");
     return 2;
   }
   if (FAILED(CoInitialize(nullptr))) return 1;
-  HMODULE module = LoadLibraryA(argv[1]);
-  if (!module) {
-    std::fprintf(stderr, "cannot load %s (%lu)\n", argv[1], GetLastError());
-    return 1;
+  int status = 1;
+  {
+    const bidder::test::LoadedModule module(argv[1]);
+    const std::string exportName(argv[2], argv[2] + wcslen(argv[2]));  // export names are ASCII
+    const auto call = module.Export<bidder::test::HresultFn>(exportName.c_str());
+    if (!module) {
+      std::fprintf(stderr, "cannot load %ls (%lu)\n", argv[1], GetLastError());
+    } else if (!call) {
+      std::fprintf(stderr, "no export %s\n", exportName.c_str());
+    } else {
+      std::printf("0x%08lX\n", static_cast<unsigned long>(call()));
+      status = 0;
+    }
   }
-  using Export = HRESULT(WINAPI*)();
-  auto call = reinterpret_cast<Export>(reinterpret_cast<void*>(GetProcAddress(module, argv[2])));
-  if (!call) {
-    std::fprintf(stderr, "no export %s\n", argv[2]);
-    return 1;
-  }
-  std::printf("0x%08lX\n", static_cast<unsigned long>(call()));
   CoUninitialize();
-  return 0;
+  return status;
 }

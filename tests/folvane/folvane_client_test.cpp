@@ -12,76 +12,50 @@
 #include <string>
 #include <vector>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "folvane_idl.h"
-#include "session/scan_messages.h"
+#include "support/com_module.h"
+#include "support/com_server_test.h"
+#include "support/com_ref.h"
+#include "support/dispatch_call.h"
+#include "support/memory_stream.h"
+#include "support/outer_object.h"
 
 namespace {
 
-using folvane::test::DialogAnswerer;
-
-template <class T>
-struct Ref {  // a minimal owning pointer, so the test doesn't lean on the code under test
-  T* p = nullptr;
-  Ref() = default;
-  Ref(const Ref&) = delete;
-  Ref& operator=(const Ref&) = delete;
-  ~Ref() { reset(); }
-  void reset() {
-    if (p) p->Release();
-    p = nullptr;
-  }
-  T** put() { return &p; }
-  void** putVoid() { return reinterpret_cast<void**>(&p); }
-  T* operator->() const { return p; }
-};
+using bidder::dialogs::DialogAnswerer;
+using bidder::test::DispatchArgs;
+using bidder::test::DispIdOf;
+using bidder::test::HresultFn;
+using bidder::test::Ref;
+using bidder::test::StreamBytes;
 
 // {0A56645C-3C91-4211-9BCB-E8ABB09C76F8}
 const CLSID kPropPage = {0x0a56645c, 0x3c91, 0x4211, {0x9b, 0xcb, 0xe8, 0xab, 0xb0, 0x9c, 0x76, 0xf8}};
 
-using GetClassObjectFn = HRESULT(WINAPI*)(REFCLSID, REFIID, void**);
-using HresultFn = HRESULT(WINAPI*)();
+// What either output shows while the document has no page, in code page 936:
+// 请先扫描文件。 ("please scan a document first").
+constexpr char kScanFirst[] = "\xc7\xeb\xcf\xc8\xc9\xa8\xc3\xe8\xce\xc4\xbc\xfe\xa1\xa3";
 
-class FolvaneClient : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_HRESULT_SUCCEEDED(OleInitialize(nullptr));
-    module_ = LoadLibraryW(L"Folvane.OCX");
-    ASSERT_NE(module_, nullptr);
-    getClassObject_ = reinterpret_cast<GetClassObjectFn>(reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-    canUnloadNow_ = Export("DllCanUnloadNow");
-    register_ = Export("DllRegisterServer");
-    unregister_ = Export("DllUnregisterServer");
-    ASSERT_TRUE(getClassObject_ && canUnloadNow_ && register_ && unregister_);
-    ASSERT_HRESULT_SUCCEEDED(getClassObject_(CLSID_Folvane, IID_IClassFactory, factory_.putVoid()));
-  }
-  void TearDown() override {
-    factory_.reset();
-    OleUninitialize();
-  }
-  HresultFn Export(const char* name) {
-    return reinterpret_cast<HresultFn>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
-  }
-  template <class T>
-  void Create(REFIID iid, Ref<T>& out) {
-    ASSERT_HRESULT_SUCCEEDED(factory_->CreateInstance(nullptr, iid, out.putVoid()));
-  }
-
-  HMODULE module_ = nullptr;
-  GetClassObjectFn getClassObject_ = nullptr;
-  HresultFn canUnloadNow_ = nullptr;
-  HresultFn register_ = nullptr;
-  HresultFn unregister_ = nullptr;
-  Ref<IClassFactory> factory_;
+struct FolvaneServer {
+  static constexpr const wchar_t* kModule = L"Folvane.OCX";
+  static const CLSID& Class() { return CLSID_Folvane; }
+  static constexpr bool kOle = true;
 };
 
-DISPID IdOf(IDispatch* d, const wchar_t* name, LCID locale, HRESULT* hr = nullptr) {
-  DISPID id = 12345;
-  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
-  const HRESULT r = d->GetIDsOfNames(IID_NULL, names, 1, locale, &id);
-  if (hr) *hr = r;
-  return id;
-}
+class FolvaneClient : public bidder::test::ComServerTest<FolvaneServer> {
+ protected:
+  void SetUp() override {
+    ComServerTest::SetUp();
+    if (HasFatalFailure()) return;
+    register_ = Module().Export<HresultFn>("DllRegisterServer");
+    unregister_ = Module().Export<HresultFn>("DllUnregisterServer");
+    ASSERT_TRUE(register_ && unregister_);
+  }
+
+  HresultFn register_ = nullptr;
+  HresultFn unregister_ = nullptr;
+};
 
 TEST_F(FolvaneClient, NamesComeFromTheTypeLibraryWithALocaleAndFromTheTableOtherwise) {
   Ref<IDispatch> d;
@@ -100,7 +74,7 @@ TEST_F(FolvaneClient, NamesComeFromTheTypeLibraryWithALocaleAndFromTheTableOther
                                       << std::string(c.name, c.name + wcslen(c.name)));
       HRESULT hr = E_FAIL;
       const DISPID expected = library ? c.viaLibrary : c.viaTable;
-      const DISPID id = IdOf(d.p, c.name, locale, &hr);
+      const DISPID id = DispIdOf(d.p, c.name, locale, &hr);
       EXPECT_EQ(hr, expected == DISPID_UNKNOWN ? DISP_E_UNKNOWNNAME : S_OK);
       EXPECT_EQ(id, expected);
     }
@@ -131,28 +105,12 @@ TEST_F(FolvaneClient, NamesComeFromTheTypeLibraryWithALocaleAndFromTheTableOther
   ASSERT_EQ(unregister_(), S_OK);
 }
 
-VARIANT Text(const wchar_t* s) {
-  VARIANT v;
-  VariantInit(&v);
-  v.vt = VT_BSTR;
-  v.bstrVal = SysAllocString(s);
-  return v;
-}
-
-struct Args {
-  std::vector<VARIANT> values;  // last argument first, as Invoke takes them
-  ~Args() {
-    for (VARIANT& v : values) VariantClear(&v);
-  }
-  DISPPARAMS params() { return {values.data(), nullptr, static_cast<UINT>(values.size()), 0}; }
-};
-
-HRESULT Call(IDispatch* d, DISPID id, Args& args, UINT* argError = nullptr, WORD flags = DISPATCH_METHOD) {
-  DISPPARAMS p = args.params();
+// A call through Invoke whose result must stay empty: no method returns a value.
+HRESULT Call(IDispatch* d, DISPID id, DispatchArgs& args, UINT* argError = nullptr, WORD flags = DISPATCH_METHOD) {
   VARIANT result;
   VariantInit(&result);
   result.vt = VT_I4;
-  const HRESULT hr = d->Invoke(id, IID_NULL, 0, flags, &p, &result, nullptr, argError);
+  const HRESULT hr = bidder::test::Invoke(d, id, args, &result, flags, argError);
   EXPECT_EQ(result.vt, VT_EMPTY) << "no method returns a value";
   return hr;
 }
@@ -161,31 +119,33 @@ TEST_F(FolvaneClient, DispatchErrorsComeBackBeforeAnyMethodRuns) {
   Ref<IDispatch> d;
   Create(IID_IDispatch, d);
   DialogAnswerer dialogs;  // a method that ran would show "scan first"
-  Args none;
+  DispatchArgs none;
   EXPECT_EQ(Call(d.p, 2, none), S_OK) << "PDFList: success, no effect";
   EXPECT_EQ(Call(d.p, 0, none), DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(Call(d.p, 7, none), DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(Call(d.p, -1, none), DISP_E_MEMBERNOTFOUND);
   EXPECT_EQ(Call(d.p, 6, none, nullptr, DISPATCH_PROPERTYPUT), DISP_E_MEMBERNOTFOUND) << "methods only";
 
-  Args three;
-  for (int i = 0; i < 3; ++i) three.values.push_back(Text(L"x"));
+  DispatchArgs three;
+  three.Text(L"x").Text(L"x").Text(L"x");
   EXPECT_EQ(Call(d.p, 1, three), DISP_E_BADPARAMCOUNT);
-  Args one;
-  one.values.push_back(Text(L"x"));
+  DispatchArgs one;
+  one.Text(L"x");
   EXPECT_EQ(Call(d.p, 6, one), DISP_E_BADPARAMCOUNT);
 
-  // The third argument (Title) an array, which no string can stand for.
-  Args mismatch;
-  for (int i = 0; i < 4; ++i) mismatch.values.push_back(Text(L"x"));
-  VariantClear(&mismatch.values[1]);
+  // The third argument (Title) an array, which no string can stand for;
+  // Invoke names it by its place in DISPPARAMS, last argument first.
+  DispatchArgs mismatch;
   SAFEARRAYBOUND bound{2, 0};
-  mismatch.values[1].vt = VT_ARRAY | VT_I4;
-  mismatch.values[1].parray = SafeArrayCreate(VT_I4, 1, &bound);
+  VARIANT array;
+  VariantInit(&array);
+  array.vt = VT_ARRAY | VT_I4;
+  array.parray = SafeArrayCreate(VT_I4, 1, &bound);
+  mismatch.Text(L"x").Text(L"x").Add(array).Text(L"x");
   UINT argError = 99;
   EXPECT_EQ(Call(d.p, 1, mismatch, &argError), DISP_E_TYPEMISMATCH);
   EXPECT_EQ(argError, 1u);
-  DISPPARAMS p = none.params();
+  DISPPARAMS p = none.Params();
   EXPECT_EQ(d->Invoke(1, IID_IDispatch, 0, DISPATCH_METHOD, &p, nullptr, nullptr, nullptr), DISP_E_UNKNOWNINTERFACE);
   EXPECT_EQ(dialogs.Answered(), 0);
 }
@@ -196,34 +156,27 @@ TEST_F(FolvaneClient, MethodsWorkBeforeActivationAndAskForPagesFirst) {
   Ref<IDispatch> d;
   Create(IID_IDispatch, d);
   DialogAnswerer dialogs;
-  Args none;
+  DispatchArgs none;
   EXPECT_EQ(Call(d.p, 6, none), S_OK);  // ReStart of an empty document
-  Args strings;
-  for (int i = 0; i < 4; ++i) strings.values.push_back(Text(L""));
+  DispatchArgs strings;
+  strings.Text(L"").Text(L"").Text(L"").Text(L"");
   EXPECT_EQ(Call(d.p, 1, strings), S_OK);
-  // Arguments that become strings: a number, and a reference to a string.
-  Args converted;
+  // Arguments that become strings: a number (Subject), and a reference to a
+  // string (Title).
   BSTR held = SysAllocString(L"by reference");
-  for (int i = 0; i < 4; ++i) {
-    VARIANT v;
-    VariantInit(&v);
-    if (i == 0) {
-      v.vt = VT_I4;
-      v.lVal = 42;
-    } else if (i == 1) {
-      v.vt = VT_BYREF | VT_BSTR;
-      v.pbstrVal = &held;
-    } else {
-      v = Text(L"t");
-    }
-    converted.values.push_back(v);
+  VARIANT reference;
+  VariantInit(&reference);
+  reference.vt = VT_BYREF | VT_BSTR;
+  reference.pbstrVal = &held;
+  {
+    DispatchArgs converted;  // clearing a reference leaves what it refers to
+    converted.Text(L"t").Text(L"t").Add(reference).Number(42);
+    EXPECT_EQ(Call(d.p, 1, converted), S_OK);
   }
-  EXPECT_EQ(Call(d.p, 1, converted), S_OK);
-  converted.values[1].vt = VT_EMPTY;  // not ours to clear
   SysFreeString(held);
   EXPECT_EQ(Call(d.p, 5, none), S_OK);
   ASSERT_EQ(dialogs.Texts().size(), 3u) << "one message box per output call, and no Save As dialog";
-  for (const std::string& text : dialogs.Texts()) EXPECT_EQ(text, folvane::msg::kScanFirst);
+  for (const std::string& text : dialogs.Texts()) EXPECT_EQ(text, kScanFirst);
   EXPECT_FALSE(dialogs.WatchdogFired());
 }
 
@@ -309,26 +262,6 @@ TEST_F(FolvaneClient, OffersItsEventInterfaceThroughOneConnectionPoint) {
   EXPECT_EQ(sink.fired, 0);
 }
 
-std::vector<unsigned char> StreamBytes(IStream* stream) {
-  HGLOBAL memory = nullptr;
-  EXPECT_HRESULT_SUCCEEDED(GetHGlobalFromStream(stream, &memory));
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  auto* p = static_cast<unsigned char*>(GlobalLock(memory));
-  std::vector<unsigned char> bytes(p, p + stat.cbSize.QuadPart);
-  GlobalUnlock(memory);
-  return bytes;
-}
-
-Ref<IStream>* StreamOf(const std::vector<unsigned char>& bytes, Ref<IStream>& stream) {
-  EXPECT_HRESULT_SUCCEEDED(CreateStreamOnHGlobal(nullptr, TRUE, stream.put()));
-  ULONG written = 0;
-  stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), &written);
-  LARGE_INTEGER zero{};
-  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-  return &stream;
-}
-
 SIZEL ExtentOf(IUnknown* object) {
   Ref<IOleObject> ole;
   EXPECT_EQ(object->QueryInterface(IID_IOleObject, ole.putVoid()), S_OK);
@@ -394,7 +327,7 @@ TEST_F(FolvaneClient, PersistsItsVersionAndExtentAndReadsOlderVersions) {
     Create(IID_IPersistStreamInit, loaded);
     ASSERT_EQ(loaded->InitNew(), S_OK);
     Ref<IStream> in;
-    StreamOf(c.bytes, in);
+    ASSERT_EQ(bidder::test::StreamHolding(c.bytes, in), S_OK);
     const HRESULT hr = loaded->Load(in.p);
     const SIZEL after = ExtentOf(loaded.p);
     if (c.loads) {
@@ -409,11 +342,8 @@ TEST_F(FolvaneClient, PersistsItsVersionAndExtentAndReadsOlderVersions) {
   }
 
   // The same through a storage's "Contents" stream.
-  Ref<ILockBytes> bytes;
-  ASSERT_HRESULT_SUCCEEDED(CreateILockBytesOnHGlobal(nullptr, TRUE, bytes.put()));
   Ref<IStorage> storage;
-  ASSERT_HRESULT_SUCCEEDED(StgCreateDocfileOnILockBytes(
-      bytes.p, STGM_CREATE | STGM_READWRITE | STGM_SHARE_EXCLUSIVE, 0, storage.put()));
+  ASSERT_HRESULT_SUCCEEDED(bidder::test::StorageOnMemory(storage));
   Ref<IPersistStorage> asStorage;
   ASSERT_EQ(persist->QueryInterface(IID_IPersistStorage, asStorage.putVoid()), S_OK);
   ASSERT_EQ(asStorage->Save(storage.p, FALSE), S_OK);
@@ -551,25 +481,8 @@ TEST_F(FolvaneClient, PropertiesVerbShowsThePropertyFrame) {
   EXPECT_EQ(unregister_(), S_OK);
 }
 
-// An outer object that hands everything but IUnknown to the control it aggregates.
-class Outer : public IUnknown {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (IsEqualIID(iid, IID_IUnknown)) {
-      *out = this;
-      AddRef();
-      return S_OK;
-    }
-    return inner ? inner->QueryInterface(iid, out) : E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
-  STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  IUnknown* inner = nullptr;
-  ULONG refs = 1;
-};
-
 TEST_F(FolvaneClient, AggregatesAndUnloadsOnlyWithoutObjectsOrLocks) {
-  Outer outer;
+  bidder::test::OuterObject outer;
   void* out = reinterpret_cast<void*>(1);
   EXPECT_EQ(factory_->CreateInstance(&outer, IID_IDispatch, &out), CLASS_E_NOAGGREGATION);
   EXPECT_EQ(out, nullptr);
@@ -604,22 +517,15 @@ TEST_F(FolvaneClient, AggregatesAndUnloadsOnlyWithoutObjectsOrLocks) {
   EXPECT_EQ(canUnloadNow_(), S_OK);
 }
 
-std::wstring Doc(ITypeLib* lib, INT index, std::wstring* helpFile = nullptr) {
-  BSTR name = nullptr, doc = nullptr, file = nullptr;
-  lib->GetDocumentation(index, &name, &doc, nullptr, &file);
-  std::wstring result = std::wstring(name ? name : L"") + L"|" + (doc ? doc : L"");
-  if (helpFile) *helpFile = file ? file : L"";
-  SysFreeString(name);
-  SysFreeString(doc);
-  SysFreeString(file);
-  return result;
+// "name|doc" of the library (index -1) or of one of its types.
+std::wstring Doc(ITypeLib* lib, INT index) {
+  const bidder::test::Documentation doc = bidder::test::DocumentationOf(lib, index);
+  return doc.name + L"|" + doc.doc;
 }
 
 TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(module_, path, MAX_PATH);
   Ref<ITypeLib> lib;
-  ASSERT_EQ(LoadTypeLibEx(path, REGKIND_NONE, lib.put()), S_OK);
+  ASSERT_EQ(Module().LoadTypeLibrary(lib), S_OK);
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(lib->GetLibAttr(&attr), S_OK);
   EXPECT_TRUE(IsEqualGUID(attr->guid, LIBID_FOLVANELib));
@@ -628,9 +534,8 @@ TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
   EXPECT_EQ(attr->lcid, 0x0409u);
   EXPECT_TRUE(attr->wLibFlags & LIBFLAG_FCONTROL);
   lib->ReleaseTLibAttr(attr);
-  std::wstring helpFile;
-  EXPECT_EQ(Doc(lib.p, -1, &helpFile), L"FOLVANELib|Folvane ActiveX Control module");
-  EXPECT_NE(helpFile.find(L"Folvane.hlp"), std::wstring::npos);
+  EXPECT_EQ(Doc(lib.p, -1), L"FOLVANELib|Folvane ActiveX Control module");
+  EXPECT_NE(bidder::test::DocumentationOf(lib.p, -1).helpFile.find(L"Folvane.hlp"), std::wstring::npos);
   ASSERT_EQ(lib->GetTypeInfoCount(), 3u);
 
   struct Described {
@@ -695,34 +600,26 @@ TEST_F(FolvaneClient, TypeLibraryDescribesTheInterfaceWithoutPDFList) {
   }
 }
 
-std::wstring VersionString(const std::vector<char>& block, const wchar_t* name) {
-  void* value = nullptr;
-  UINT length = 0;
-  const std::wstring path = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
-  if (!VerQueryValueW(block.data(), path.c_str(), &value, &length)) return L"<missing>";
-  return length ? std::wstring(static_cast<const wchar_t*>(value)) : std::wstring();
-}
-
 TEST_F(FolvaneClient, CarriesItsResourcesInChinesePrc) {
   const WORD chinese = MAKELANGID(LANG_CHINESE, SUBLANG_CHINESE_SIMPLIFIED);
   const std::pair<LPCWSTR, int> resources[] = {{L"TYPELIB", 1}, {RT_BITMAP, 1},  {RT_DIALOG, 200},
                                                {RT_VERSION, 1},  {RT_STRING, 1}, {RT_STRING, 13}};
   for (auto [type, id] : resources) {
-    EXPECT_NE(FindResourceExW(module_, type, MAKEINTRESOURCEW(id), chinese), nullptr) << id;
+    EXPECT_NE(FindResourceExW(Module().get(), type, MAKEINTRESOURCEW(id), chinese), nullptr) << id;
   }
   wchar_t text[64] = {};
-  LoadStringW(module_, 1, text, 64);
+  LoadStringW(Module().get(), 1, text, 64);
   EXPECT_STREQ(text, L"Folvane Control");
-  LoadStringW(module_, 2, text, 64);
+  LoadStringW(Module().get(), 2, text, 64);
   EXPECT_STREQ(text, L"Folvane Property Page");
-  LoadStringW(module_, 200, text, 64);
+  LoadStringW(Module().get(), 200, text, 64);
   EXPECT_STREQ(text, L"General");
 
   // The toolbox bitmap: 16 by 15 at 4 bits, the standard palette, light grey
   // around dark magenta letters.
-  HRSRC found = FindResourceExW(module_, RT_BITMAP, MAKEINTRESOURCEW(1), chinese);
+  HRSRC found = FindResourceExW(Module().get(), RT_BITMAP, MAKEINTRESOURCEW(1), chinese);
   ASSERT_NE(found, nullptr);
-  const auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(module_, found)));
+  const auto* info = static_cast<const BITMAPINFOHEADER*>(LockResource(LoadResource(Module().get(), found)));
   ASSERT_NE(info, nullptr);
   EXPECT_EQ(info->biWidth, 16);
   EXPECT_EQ(info->biHeight, 15);
@@ -741,32 +638,27 @@ TEST_F(FolvaneClient, CarriesItsResourcesInChinesePrc) {
   EXPECT_EQ(grey + magenta, 16 * 15);
   EXPECT_GT(magenta, 20);
 
-  wchar_t path[MAX_PATH] = {};
-  GetModuleFileNameW(module_, path, MAX_PATH);
-  DWORD ignored = 0;
-  std::vector<char> block(GetFileVersionInfoSizeW(path, &ignored));
-  ASSERT_FALSE(block.empty());
-  ASSERT_TRUE(GetFileVersionInfoW(path, 0, static_cast<DWORD>(block.size()), block.data()));
-  VS_FIXEDFILEINFO* fixed = nullptr;
-  UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  const bidder::test::VersionResource version(Module().Path());
+  const VS_FIXEDFILEINFO* fixed = version.Fixed();
+  ASSERT_NE(fixed, nullptr);
   EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
   EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
   EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
   EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
-  WORD* translation = nullptr;
-  ASSERT_TRUE(VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length));
-  ASSERT_EQ(length, 4u);
-  EXPECT_EQ(translation[0], 0x0409);
-  EXPECT_EQ(translation[1], 1200);
-  EXPECT_EQ(VersionString(block, L"FileVersion"), L"1, 0, 0, 1");
-  EXPECT_EQ(VersionString(block, L"ProductVersion"), L"1, 0, 0, 1");
-  EXPECT_EQ(VersionString(block, L"FileDescription"), L"Folvane ActiveX Control Module");
-  EXPECT_EQ(VersionString(block, L"ProductName"), L"Folvane ActiveX Control Module");
-  EXPECT_EQ(VersionString(block, L"InternalName"), L"Folvane");
-  EXPECT_EQ(VersionString(block, L"OriginalFilename"), L"Folvane.OCX");
-  EXPECT_EQ(VersionString(block, L"OLESelfRegister"), L"");
+  const std::vector<std::pair<WORD, WORD>> translations = version.Translations();
+  ASSERT_EQ(translations.size(), 1u);
+  EXPECT_EQ(translations[0].first, 0x0409);
+  EXPECT_EQ(translations[0].second, 1200);
+  const std::pair<const wchar_t*, const wchar_t*> strings[] = {
+      {L"FileVersion", L"1, 0, 0, 1"},
+      {L"ProductVersion", L"1, 0, 0, 1"},
+      {L"FileDescription", L"Folvane ActiveX Control Module"},
+      {L"ProductName", L"Folvane ActiveX Control Module"},
+      {L"InternalName", L"Folvane"},
+      {L"OriginalFilename", L"Folvane.OCX"},
+      {L"OLESelfRegister", L""}};
+  for (const auto& [name, value] : strings) EXPECT_EQ(version.String(L"040904b0", name), value) << name;
 }
 
 // Created the way a page creates it: by its ProgID through the registry.
@@ -778,8 +670,8 @@ TEST_F(FolvaneClient, IsCreatedByItsProgIdOnceRegistered) {
   {
     Ref<IDispatch> d;
     ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, d.putVoid()), S_OK);
-    EXPECT_EQ(IdOf(d.p, L"ReStart", 0x0409), 6);
-    Args none;
+    EXPECT_EQ(DispIdOf(d.p, L"ReStart", 0x0409), 6);
+    DispatchArgs none;
     EXPECT_EQ(Call(d.p, 6, none), S_OK);
   }
   EXPECT_EQ(unregister_(), S_OK);

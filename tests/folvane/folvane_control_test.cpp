@@ -20,13 +20,14 @@
 #include "axframework/module.h"
 #include "control/control_services.h"
 #include "control/folvane_ctrl.h"
-#include "dialog_answerer.h"
-#include "fake_manager.h"
+#include "dialogs/dialog_answerer.h"
 #include "output/pdf_messages.h"
 #include "output/png_messages.h"
+#include "scanctl/fake_manager.h"
+#include "scanctl/win_test_support.h"
 #include "session/message_hook.h"
 #include "session/scan_messages.h"
-#include "win_test_support.h"
+#include "support/client_site.h"
 
 // Allocation failure on demand: while g_allocationsLeft is not negative,
 // each allocation uses one up and the one after the last fails.
@@ -48,6 +49,8 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace folvane::test {
 namespace {
+
+using bidder::dialogs::DialogAnswerer;
 
 // The user as the test plays it: records what it was shown, answers the
 // Save As dialog with `path` (or cancels when it is empty).
@@ -313,7 +316,7 @@ TEST_F(FolvaneControlTest, EveryFailureTheCoreReportsIsShown) {
 
 // A client site whose in-place side knows a window: a child of the test's
 // host window, as a page's view is a child of the browser's frame.
-class WindowSite final : public IOleClientSite, public IOleInPlaceSite {
+class WindowSite final : public bidder::test::PlainClientSite, public IOleInPlaceSite {
  public:
   explicit WindowSite(HWND window) : window_(window) {}
   STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
@@ -330,13 +333,6 @@ class WindowSite final : public IOleClientSite, public IOleInPlaceSite {
   }
   STDMETHODIMP_(ULONG) AddRef() override { return ++refs; }
   STDMETHODIMP_(ULONG) Release() override { return --refs; }
-  // IOleClientSite
-  STDMETHODIMP SaveObject() override { return E_NOTIMPL; }
-  STDMETHODIMP GetMoniker(DWORD, DWORD, IMoniker**) override { return E_NOTIMPL; }
-  STDMETHODIMP GetContainer(IOleContainer**) override { return E_NOINTERFACE; }
-  STDMETHODIMP ShowObject() override { return S_OK; }
-  STDMETHODIMP OnShowWindow(BOOL) override { return S_OK; }
-  STDMETHODIMP RequestNewObjectLayout() override { return E_NOTIMPL; }
   // IOleInPlaceSite
   STDMETHODIMP GetWindow(HWND* window) override {
     *window = window_;

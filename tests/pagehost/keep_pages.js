@@ -4,10 +4,7 @@
 var scanFirst = "\u8bf7\u5148\u626b\u63cf\u6587\u4ef6\u3002";  // 请先扫描文件。
 var heldOpen = "\u65e0\u6cd5\u521b\u5efaPDF\u6587\u4ef6\uff0c\u8be5\u6587\u4ef6\u53ef\u80fd\u5df2\u88ab" +
                "\u5176\u4ed6\u7a0b\u5e8f\u6253\u5f00\u3002";  // 无法创建PDF文件，该文件可能已被其他程序打开。
-host.setScanner("config", "NUL");
-host.setScanner("width", "64");
-host.setScanner("height", "48");
-host.setScanner("depth", "24");
+useVirtualScanner({width: 64, height: 48, depth: 24});
 
 // @step no pages: asked to scan first, for both outputs
 scanner.ConvertToPDF("c", "a", "t", "s");
@@ -16,10 +13,7 @@ host.check(host.messages() == scanFirst + "\n" + scanFirst, "both ask to scan fi
 host.check(host.dialogs() == "", "and show no dialog");
 
 // @step scan two pages
-host.setScanner("pages", "2");
-scanner.ScanNewDocument();
-host.check(host.pumpUntilPages(2, 15000), "two page files");
-host.pump(300);
+scanPages(scanner, 2);
 
 // @step a cancelled dialog keeps the pages
 host.clearRecords();
@@ -47,10 +41,7 @@ host.check(host.messages() == "", "no message box");
 host.check(host.pageFiles() == 0, "the document is empty afterwards");
 
 // @step ReStart empties the document
-host.setScanner("pages", "1");
-scanner.ScanNewDocument();
-host.check(host.pumpUntilPages(1, 15000), "one page file");
-host.pump(300);
+scanPages(scanner, 1);
 scanner.ReStart();
 host.check(host.pageFiles() == 0, "ReStart deletes the page files");
 scanner.ConvertToPDF("c", "a", "t", "s");

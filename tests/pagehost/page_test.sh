@@ -6,7 +6,9 @@
 #   page_test.sh keep PAGEHOST              what keeps the document (keep_pages.js)
 #   page_test.sh release PAGEHOST           the page closing at awkward moments
 #   page_test.sh host PAGEHOST              the host itself fails the runs it must fail
-# PICTURES is scanner_picture.exe (the virtual scanner's pictures as files).
+#   page_test.sh day PAGEHOST LOCKVALE      the demo's bidder's day (tools/pagehost/bidder_day.js)
+# PICTURES is scanner_picture.exe (the virtual scanner's pictures as files),
+# LOCKVALE the native lockvale tool (the token image, the server's decryption).
 # PAGEHOST_CONTROLS (environment): control modules, separated by ':', that
 # the test registers with regsvr32 first and unregisters at the end; the
 # test runs under the lock of their registry tests, and whatever those left
@@ -153,15 +155,16 @@ host.log("the first step runs");
 host.log("still fine");
 nothing.here();
 JS
+    # An error inside a function of the host's prelude names the prelude.
+    expect_failure prelude-error 1 "script error in the host's prelude at line" <<'JS'
+scanPages(undefined, 1);
+JS
     expect_failure failed-check 1 'FAIL: one is two' <<'JS'
 host.check(1 == 2, "one is two");
 JS
     expect_failure unexpected-dialog 1 'FAIL: a dialog nobody expected: "Save As PDF" (cancelled)' <<'JS'
-host.setScanner("config", "NUL");
-host.setScanner("pages", "1");
-scanner.ScanNewDocument();
-host.pumpUntilPages(1, 15000);
-host.pump(300);
+useVirtualScanner({});
+scanPages(scanner, 1);
 // @step nobody said what to answer
 scanner.ConvertToPDF("c", "a", "t", "s");
 host.check(host.pageFiles() == 1, "the cancelled dialog kept the page");
@@ -184,8 +187,29 @@ host.pump(20000);
 JS
     ;;
 
+  day)
+    # Both controls on the demo's page: the PDF it binds and encrypts with
+    # the stand-in token's USERID after the PIN check decrypts on the
+    # tendering server to the very same bytes.
+    lockvale=$pictures
+    "$lockvale" token init token.img --serial 0000002A --pin 1234 --userid 'BIDDER-0815' > /dev/null
+    printf 'BIDDER-0815' > userid.key
+    cp "$root/tools/pagehost/bidder_day.js" .
+    token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
+    code=0
+    FT_ND_API_TOKEN=$token_win run_tool "$pagehost" "scanner=$folvane" crypt=Lockvale.EnOrDecrypt bidder_day.js \
+      > bidder_day.js.out 2>&1 || code=$?
+    tr -d '\r' < bidder_day.js.out | sed "s/^/  [bidder_day.js] /"
+    grep -q -x "PASS: bidder_day.js" <(tr -d '\r' < bidder_day.js.out) || { echo "FAIL: bidder_day.js (exit $code)"; fail=1; }
+    check "the server decrypts the bidder's PDF" "$lockvale" decrypt tender-scan.pdf.enc server.pdf --key-file userid.key
+    check "... to the same bytes" cmp -s tender-scan.pdf server.pdf
+    check "qpdf --check server.pdf" qpdf --check server.pdf > /dev/null
+    check "three pages" grep -q -x 'Pages: *3' <(pdfinfo server.pdf)
+    check "no page files left" no_page_files
+    ;;
+
   *)
-    echo "usage: $0 lockvale|flow|keep|release|host PAGEHOST [PICTURES]" >&2
+    echo "usage: $0 lockvale|flow|keep|release|host|day PAGEHOST [PICTURES|LOCKVALE]" >&2
     exit 2
     ;;
 esac

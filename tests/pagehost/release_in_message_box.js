@@ -2,13 +2,8 @@
 // (ConvertToPDF on the stack, after the PDF could not be written over a file
 // another program holds open) closes the page. page_test.sh checks that the
 // page files went with the control.
-host.setScanner("config", "NUL");
-host.setScanner("width", "64");
-host.setScanner("height", "48");
-host.setScanner("pages", "2");
-scanner.ScanNewDocument();
-host.check(host.pumpUntilPages(2, 15000), "two page files");
-host.pump(300);
+useVirtualScanner({width: 64, height: 48});
+scanPages(scanner, 2);
 
 // @step the page closes while the failure is shown
 host.check(host.holdOpen("held.pdf"), "another program holds held.pdf");

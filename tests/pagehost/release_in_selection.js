@@ -2,7 +2,7 @@
 // control's SelectScanner and the manager's call on the stack) closes the
 // page; the dialog is answered afterwards and SelectScanner returns into a
 // control that has lost its container.
-host.setScanner("config", "NUL");
+useVirtualScanner({});
 host.atNextDialog(function () { host.release(); });
 host.answerSelection("");
 scanner.SelectScanner();

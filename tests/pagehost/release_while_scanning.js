@@ -1,13 +1,8 @@
 // The page closes while the scanner's window is up (the source enabled,
 // waiting for the user): the control is released under the running source.
 // page_test.sh checks that the page files went with the control.
-host.setScanner("config", "NUL");
-host.setScanner("width", "64");
-host.setScanner("height", "48");
-host.setScanner("pages", "2");
-scanner.ScanNewDocument();
-host.check(host.pumpUntilPages(2, 15000), "two page files");
-host.pump(300);
+useVirtualScanner({width: 64, height: 48});
+scanPages(scanner, 2);
 
 // @step the scanner's window stays up, then the page closes
 host.setScanner("autoscan", "0");

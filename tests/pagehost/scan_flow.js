@@ -7,34 +7,24 @@
 //   1-bit  96 x 64 at 200 dpi, 2 pages, pictures 0 and 1  -> page files 0, 1
 //   8-bit  64 x 48 at 100 dpi, 1 page,  picture 10        -> page file 2
 //   24-bit 80 x 60 at 150 dpi, 2 pages, pictures 20, 21   -> page files 3, 4
-function scan(depth, width, height, dpi, pages, seed, expectedFiles) {
-  host.setScanner("depth", depth);
-  host.setScanner("width", "" + width);
-  host.setScanner("height", "" + height);
-  host.setScanner("dpi", "" + dpi);
-  host.setScanner("pages", "" + pages);
-  host.setScanner("seed", "" + seed);
-  scanner.ScanNewDocument();
-  host.check(host.pumpUntilPages(expectedFiles, 15000), depth + "-bit scan: page files 0 to " + (expectedFiles - 1));
-  // The source closes itself once the scan is done.
-  host.pump(300);
+function scan(depth, width, height, dpi, pages, seed) {
+  useVirtualScanner({depth: depth, width: width, height: height, dpi: dpi, seed: seed});
+  scanPages(scanner, pages);
 }
-// Only what the page sets counts, nothing from a settings file.
-host.setScanner("config", "NUL");
+useVirtualScanner({});
 // A browser scripts the control and initialises it from the page only so.
 host.check(host.markedSafe("scanner") == "scripting initializing", "marked safe for scripting and initialising");
 
 // @step the user chooses the scanner
-host.answerSelection("Folvane Virtual Scanner");
-scanner.SelectScanner();
+chooseScanner(scanner);
 host.check(host.dialogs().split("\n").length == 1 && host.messages() == "", "one selection dialog, no message");
 
 // @step scan 1-bit pages
-scan("1", 96, 64, 200, 2, 0, 2);
+scan("1", 96, 64, 200, 2, 0);
 // @step scan a grey page: the numbering goes on
-scan("8", 64, 48, 100, 1, 10, 3);
+scan("8", 64, 48, 100, 1, 10);
 // @step scan colour pages
-scan("24", 80, 60, 150, 2, 20, 5);
+scan("24", 80, 60, 150, 2, 20);
 host.check(host.pageFiles() == 5, "five page files");
 
 // @step bind them into one PDF
@@ -50,7 +40,7 @@ host.check(host.fileExists("bid.pdf"), "bid.pdf written");
 host.check(host.pageFiles() == 0, "the document is empty afterwards");
 
 // @step one page as PNG
-scan("8", 64, 48, 100, 1, 30, 1);
+scan("8", 64, 48, 100, 1, 30);
 host.clearRecords();
 host.answerSaveAs("single.png");
 scanner.ConvertToJPG();
@@ -59,7 +49,7 @@ host.check(host.fileExists("single.PNG"), "one page: single.PNG");
 host.check(host.pageFiles() == 0, "the document is empty afterwards");
 
 // @step three pages as PNG
-scan("24", 80, 60, 150, 3, 40, 3);
+scan("24", 80, 60, 150, 3, 40);
 host.answerSaveAs("multi.png");
 scanner.ConvertToJPG();
 host.check(host.fileExists("multi_0.PNG") && host.fileExists("multi_1.PNG") && host.fileExists("multi_2.PNG"),

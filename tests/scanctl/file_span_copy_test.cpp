@@ -49,11 +49,12 @@ TEST(CopyFileSpan, CopiesTheSpanWholeInPiecesAndAroundBufferedOutput) {
   const std::string content = Pattern((std::size_t{9} << 20) + 123);  // more than two copy pieces
   WriteFile(source, content);
   // Another file system for the output, where there is one: the kernel may
-  // refuse to copy across, and the copy goes on through a buffer.
+  // refuse to copy across, and the copy goes on through a buffer. Named after
+  // this run's directory, so that runs side by side never share the file.
   std::vector<std::string> outputs{dir / "out.pdf"};
-  // (Named for this process: the sanitizer and plain builds may run this test at once.)
-  if (std::filesystem::is_directory("/dev/shm"))
-    outputs.push_back("/dev/shm/folvane-span-copy-test-" + std::to_string(BIDDER_GETPID()) + ".pdf");
+  if (std::filesystem::is_directory("/dev/shm")) {
+    outputs.push_back("/dev/shm/" + dir.path().filename().string() + "-span-copy.pdf");
+  }
   const struct {
     const char* what;
     std::uint64_t offset, length;

@@ -15,13 +15,15 @@
 #include <thread>
 #include <vector>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "fake_manager.h"
 #include "session/scan_session.h"
 #include "win_test_support.h"
 
 namespace folvane::test {
 namespace {
+
+using bidder::dialogs::DialogAnswerer;
 
 using Calls = std::vector<std::string>;
 

@@ -12,7 +12,7 @@
 
 #include <tiffio.h>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "page_pattern.h"
 #include "session/message_hook.h"
 #include "session/scan_messages.h"
@@ -21,6 +21,8 @@
 
 namespace folvane::test {
 namespace {
+
+using bidder::dialogs::DialogAnswerer;
 
 using vscan::PixelKind;
 

@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 #include "fake_manager.h"
 #include "session/scan_messages.h"
 #include "win_test_support.h"
 
 namespace folvane::test {
 namespace {
+
+using bidder::dialogs::DialogAnswerer;
 
 using Calls = std::vector<std::string>;
 

@@ -4,7 +4,8 @@
 //   pagehost [--atl LIBRARY] [--temp DIR] [--timeout SECONDS] NAME=PROGID... SCRIPT
 //
 // Each NAME=PROGID is a control on the page, which the script reaches as the
-// named item NAME (e.g. scanner=VORLA.FolvaneCtrl.1).
+// named item NAME (e.g. scanner=VORLA.FolvaneCtrl.1). The host's prelude
+// (prelude.js) runs before SCRIPT: its functions serve every page.
 // LIBRARY: the ATL library whose host window sites the controls (atl.dll).
 // DIR: the temporary directory for the run (default: "pages" in the current
 // directory), where a scanning control keeps its page files.
@@ -23,6 +24,7 @@
 
 #include "host_object.h"
 #include "page.h"
+#include "prelude.h"
 #include "report.h"
 #include "script_steps.h"
 #include "text/codepage_win32.h"
@@ -128,7 +130,7 @@ int Run(int argc, wchar_t** argv) {
   {
     pagehost::Page page(options);
     pagehost::HostObject host(page);
-    if (page.Open(&host)) page.Run(pagehost::SplitSteps(script));
+    if (page.Open(&host, pagehost::Prelude())) page.Run(pagehost::SplitSteps(script));
     page.Close();
     if (page.Dialogs().Unused() > 0) {
       Report::Failure(std::to_wstring(page.Dialogs().Unused()) + L" expected dialog(s) never came");

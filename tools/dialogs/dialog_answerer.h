@@ -1,18 +1,19 @@
 #pragma once
-// Answers the dialog boxes (class #32770) that the test's own thread shows,
-// message boxes and the manager's Select Source dialog alike: a WH_CBT hook
+// Answers the dialog boxes (class #32770) that the calling thread shows (a
+// test's, or the page host's page thread), message boxes and the manager's
+// Select Source dialog alike: a WH_CBT hook
 // sees each one activated, and a short timer, which fires inside the dialog's
 // modal loop, records its text and answers it: by pressing one button, or by
 // whatever a handler of the caller's does with it. A watchdog closes any
 // dialog still open after a while, so that an unanswered dialog fails a test
-// instead of hanging it.
+// or a page run instead of hanging it. Windows only; ships with no control.
 #include <windows.h>
 
 #include <functional>
 #include <string>
 #include <vector>
 
-namespace folvane::test {
+namespace bidder::dialogs {
 
 // Answers one dialog, called inside its modal loop once that runs.
 using DialogHandler = std::function<void(HWND dialog)>;
@@ -65,4 +66,4 @@ void PressDialogButton(HWND dialog, int button);
 inline constexpr int kAnyControlId = -1;
 HWND FindDescendant(HWND parent, int id, const char* className);
 
-}  // namespace folvane::test
+}  // namespace bidder::dialogs

@@ -33,12 +33,12 @@ bool ScriptEngine::AddItem(const std::wstring& name, IUnknown* item) {
   return true;
 }
 
-bool ScriptEngine::Run(const std::wstring& text, unsigned firstLine) {
+bool ScriptEngine::Run(const std::wstring& text, unsigned firstLine, Source source) {
   if (!parse_) return Report::Failure(L"no script engine to run the step"), false;
   const int errorsBefore = errors_;
   EXCEPINFO exception{};
-  const HRESULT hr = parse_->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, 0, firstLine,
-                                             SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
+  const HRESULT hr = parse_->ParseScriptText(text.c_str(), nullptr, nullptr, nullptr, static_cast<DWORD>(source),
+                                             firstLine, SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);
@@ -130,8 +130,9 @@ HRESULT ScriptEngine::OnScriptError(IActiveScriptError* error) {
     error->GetSourcePosition(&context, &line, &column);
     error->GetSourceLineText(&source);
   }
-  std::wstring text = L"script error at line " + std::to_wstring(line + 1) + L", column " +
-                     std::to_wstring(column + 1) + L": " +
+  const bool inPrelude = context == static_cast<DWORD>(Source::kPrelude);
+  std::wstring text = std::wstring(inPrelude ? L"script error in the host's prelude" : L"script error") + L" at line " +
+                     std::to_wstring(line + 1) + L", column " + std::to_wstring(column + 1) + L": " +
                      (exception.bstrDescription ? exception.bstrDescription : L"(no description)");
   if (source) text += L"\n    " + std::wstring(source);
   Report::Failure(text);

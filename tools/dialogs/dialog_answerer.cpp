@@ -1,8 +1,8 @@
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 
 #include <algorithm>
 
-namespace folvane::test {
+namespace bidder::dialogs {
 namespace {
 
 DialogAnswerer* g_answerer = nullptr;
@@ -123,4 +123,4 @@ void CALLBACK DialogAnswerer::OnWatchdog(HWND, UINT, UINT_PTR, DWORD) {
   if (fired) g_answerer->watchdogFired_ = true;
 }
 
-}  // namespace folvane::test
+}  // namespace bidder::dialogs

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "dialog_answerer.h"
+#include "dialogs/dialog_answerer.h"
 
 namespace pagehost {
 
@@ -59,7 +59,7 @@ class PageDialogs {
   std::vector<std::function<void()>> atNextDialog_;
   std::vector<std::wstring> messages_;
   std::vector<std::wstring> dialogs_;
-  folvane::test::DialogAnswerer answerer_;  // last: its hook reaches everything above
+  bidder::dialogs::DialogAnswerer answerer_;  // last: its hook reaches everything above
 };
 
 }  // namespace pagehost

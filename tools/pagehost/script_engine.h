@@ -27,9 +27,11 @@ class ScriptEngine final : public IActiveScriptSite, public IActiveScriptSiteWin
   bool Start();
   // Adds a named item the script reaches by `name`.
   bool AddItem(const std::wstring& name, IUnknown* item);
+  // Where script text comes from, so that an error names its file.
+  enum class Source : DWORD { kPage = 0, kPrelude = 1 };
   // Runs one step (UTF-16 text starting on 0-based line `firstLine` of the
   // file); false when it did not parse or raised an error.
-  bool Run(const std::wstring& text, unsigned firstLine);
+  bool Run(const std::wstring& text, unsigned firstLine, Source source = Source::kPage);
   // Calls a script function object with no arguments; false on an error.
   bool CallFunction(IDispatch* function);
   // Closes the engine: it lets go of every named item. Safe to call again.

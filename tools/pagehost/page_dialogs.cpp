@@ -5,8 +5,8 @@
 namespace pagehost {
 namespace {
 
-using folvane::test::FindDescendant;
-using folvane::test::PressDialogButton;
+using bidder::dialogs::FindDescendant;
+using bidder::dialogs::PressDialogButton;
 
 // The file name box of the Save As dialog (cmb13/edt1): in Wine's dialog an
 // edit nested in a ComboBoxEx32 and a ComboBox, all with this id.
@@ -21,7 +21,7 @@ std::wstring WindowText(HWND window) {
 }
 
 HWND FindByClass(HWND dialog, const char* className) {
-  return FindDescendant(dialog, folvane::test::kAnyControlId, className);
+  return FindDescendant(dialog, bidder::dialogs::kAnyControlId, className);
 }
 
 }  // namespace

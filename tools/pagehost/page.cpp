@@ -31,7 +31,7 @@ LRESULT CALLBACK Page::WindowProc(HWND window, UINT message, WPARAM wParam, LPAR
   return DefWindowProcW(window, message, wParam, lParam);
 }
 
-bool Page::Open(IDispatch* hostObject) {
+bool Page::Open(IDispatch* hostObject, const std::wstring& prelude) {
   // The control keeps its page files in the temporary directory it finds.
   if (!options_.tempDirectory.empty()) {
     if (options_.tempDirectory.back() != L'\\') options_.tempDirectory += L'\\';
@@ -61,7 +61,8 @@ bool Page::Open(IDispatch* hostObject) {
   for (std::size_t i = 0; i < sites_.size(); ++i) {
     if (!engine_->AddItem(options_.controls[i].item, sites_[i]->Control())) return false;
   }
-  return true;
+  if (prelude.empty()) return Report::Failure(L"the program carries no prelude"), false;
+  return engine_->Run(prelude, 0, ScriptEngine::Source::kPrelude);
 }
 
 void Page::Run(const std::vector<ScriptStep>& steps) {

@@ -1,7 +1,9 @@
 #pragma once
 // The `host` named item: what a browser and its user do between and during
 // the page's script steps, offered to the script as methods (late bound by
-// name; the DISPID of a method is its position in the table, from 1):
+// name; the DISPID of a method is its position in the table, from 1). The
+// host's prelude (prelude.js) builds the steps pages share from these:
+// useVirtualScanner, chooseScanner, scanPages.
 //
 //   log(text)                      a line on standard output
 //   check(condition, what)         a failed condition fails the run

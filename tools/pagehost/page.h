@@ -39,8 +39,9 @@ class Page {
   Page(const Page&) = delete;
   Page& operator=(const Page&) = delete;
 
-  // Window, control, engine; false when any of them failed (reported).
-  bool Open(IDispatch* hostObject);
+  // Window, control, engine, and the prelude run (the host's script that
+  // every page can use); false when any of them failed (reported).
+  bool Open(IDispatch* hostObject, const std::wstring& prelude);
   // Runs the steps in turn with the message loop turning between them; stops
   // after the step in which the page released its controls.
   void Run(const std::vector<ScriptStep>& steps);
