@@ -1,5 +1,5 @@
 # What the scripts keep outside the source tree, at the same place as
-# scripts/paths.sh: BIDDER_CACHE_DIR, and the install step's answer to whether
+# scripts/lib/paths.sh: BIDDER_CACHE_DIR, and the install step's answer to whether
 # this kernel runs 32-bit programs, BIDDER_X86_RUNS (ON or OFF; no answer yet
 # counts as OFF). Included by the toolchain files, so it needs no project().
 if(DEFINED ENV{BIDDER_CACHE})

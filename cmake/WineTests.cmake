@@ -22,6 +22,21 @@ if(WIN32 AND CMAKE_CROSSCOMPILING)
     add_test(NAME wine.stop COMMAND ${CMAKE_SOURCE_DIR}/scripts/wine-prefix.sh stop)
     set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine)
     set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine)
+
+    # The Windows tools must write what the native ones write. The native ones
+    # come from a build of the native configuration made before (its workflow
+    # runs first, see scripts/test.sh), named by BIDDER_NATIVE_BUILD, which
+    # the Windows presets set. Tests that run them require the fixture
+    # native_tools, which says what to do when that build is missing.
+    set(BIDDER_NATIVE_BUILD "" CACHE PATH
+        "A build of the native configuration whose tools the Windows build is compared with")
+    set(BIDDER_NATIVE_LOCKVALE ${BIDDER_NATIVE_BUILD}/cryptctl/lockvale)
+    set(BIDDER_NATIVE_FOLVANE ${BIDDER_NATIVE_BUILD}/scanctl/tool/folvane)
+    set(BIDDER_NATIVE_PAGE_FIXTURES ${BIDDER_NATIVE_BUILD}/tests/scanctl/make_page_fixtures)
+    add_test(NAME native.tools COMMAND sh -c
+      "for tool; do [ -x \"$tool\" ] || { echo \"no native tool $tool: build the native configuration first (cmake --workflow --preset native)\"; exit 1; }; done"
+      native.tools ${BIDDER_NATIVE_LOCKVALE} ${BIDDER_NATIVE_FOLVANE} ${BIDDER_NATIVE_PAGE_FIXTURES})
+    set_tests_properties(native.tools PROPERTIES FIXTURES_SETUP native_tools)
   endif()
 endif()
 

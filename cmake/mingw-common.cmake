@@ -5,7 +5,7 @@ set(CMAKE_CXX_COMPILER ${MINGW_TRIPLET}-g++-posix)
 set(CMAKE_RC_COMPILER  ${MINGW_TRIPLET}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${MINGW_TRIPLET})
 # The static cross-built libraries (scripts/build-cross-libs.sh); same default
-# location as scripts/paths.sh.
+# location as scripts/lib/paths.sh.
 include(${CMAKE_CURRENT_LIST_DIR}/BidderCache.cmake)
 if(DEFINED ENV{BIDDER_DEPS})
   set(BIDDER_DEPS_DIR $ENV{BIDDER_DEPS})

@@ -7,7 +7,7 @@ set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/.." && pwd)
-. "$here/paths.sh"
+. "$here/lib/paths.sh"
 
 log() { printf '[cross-libs] %s\n' "$*" >&2; }
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

@@ -18,7 +18,7 @@ cd "$root"
 jobs=${BIDDER_JOBS:-$(nproc)}
 
 "$root/scripts/install-deps.sh"
-. "$root/scripts/paths.sh"
+. "$root/scripts/lib/paths.sh"
 if bidder_x86_runs && [ "${BIDDER_DEMO_WITHOUT_X86:-0}" != 1 ]; then
   demo_arch=x86 demo_build=win32
 else
@@ -40,7 +40,7 @@ trap cleanup EXIT
 if [ "$demo_arch" = x64 ]; then
   if bidder_x86_runs; then why="shown as on a machine that runs no 32-bit program (BIDDER_DEMO_WITHOUT_X86=1)"
   else why="this machine runs no 32-bit program"; fi
-  . "$root/scripts/wine-arch.sh"
+  . "$root/scripts/lib/wine-arch.sh"
   for pe in cryptctl/Lockvale.dll scanctl/Folvane.OCX; do
     [ "$(pe_arch "$root/build/win32/$pe")" = x86 ] || { echo "build/win32/$pe is not an x86 module" >&2; exit 1; }
   done
@@ -75,11 +75,11 @@ cp "$root/scripts/demo/control.js" .
 # registered by the 32-bit regsvr32 and driven by the 32-bit script host of
 # the WoW64 prefix, is the one shown, and the x64 control then encrypts the
 # same file alike. Elsewhere the x64 control is the one shown.
-. "$root/scripts/wine-arch.sh"
+. "$root/scripts/lib/wine-arch.sh"
 control_arch=$demo_arch
 control() {  # prints the result string (empty: OK); status 1 when not empty
   local code=0
-  (. "$root/scripts/wine-env.sh"; wine_system_program "$control_arch" cscript.exe //nologo control.js "$@") || code=$?
+  (. "$root/scripts/lib/wine-env.sh"; wine_system_program "$control_arch" cscript.exe //nologo control.js "$@") || code=$?
   if [ "$code" = 0 ]; then echo "   control: OK"; else echo "   control: $(iconv -f UTF-16 -t UTF-8 result.txt)"; fi
   return "$code"
 }
@@ -87,7 +87,7 @@ control_dlls=
 control_builds=win64
 [ "$demo_arch" = x86 ] && control_builds="win32 win64"
 for arch_dir in $control_builds; do
-  dll=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/$arch_dir/cryptctl/Lockvale.dll")
+  dll=$(. "$root/scripts/lib/wine-env.sh"; winepath -w "$root/build/$arch_dir/cryptctl/Lockvale.dll")
   echo "== register the $([ $arch_dir = win32 ] && echo x86 || echo x64) control: regsvr32 Lockvale.dll"
   "$wine_run" regsvr32 /s "$dll"
   control_dlls="$control_dlls $dll"
@@ -150,9 +150,9 @@ ls tender_*.PNG | sed 's/^/   /'
 
 # ---- The bidder's whole day, as the tendering page runs it ------------------
 # The scanning control registered with regsvr32 and the encryption control on
-# one page: Wine's JScript engine runs the page's script in the page host
-# (tests/pagehost), which sites both controls in Wine's ATL host window and
-# answers the dialogs as the bidder would. The virtual scanner stands in for
+# one page: Wine's JScript engine runs the page's script
+# (tools/pagehost/bidder_day.js) in the page host, which sites both controls
+# in Wine's ATL host window and answers the dialogs as the bidder would. The virtual scanner stands in for
 # the scanner, the token image above for the USB token. The PDF, encrypted
 # with the token's USERID, goes to the tendering server, where the Linux
 # lockvale decrypts it.
@@ -160,39 +160,17 @@ ls tender_*.PNG | sed 's/^/   /'
 # page host, the x86 controls and the x86 virtual scanner under Wine's 32-bit
 # TWAIN manager; elsewhere the same in x64.
 echo "== the bidder's day ($demo_arch): scan three pages, bind them into a PDF, encrypt it with the token"
-folvane_ocx=$(. "$root/scripts/wine-env.sh"; winepath -w "$root/build/$demo_build/scanctl/Folvane.OCX")
+folvane_ocx=$(. "$root/scripts/lib/wine-env.sh"; winepath -w "$root/build/$demo_build/scanctl/Folvane.OCX")
 unregister_folvane() { "$wine_run" regsvr32 /s /u "$folvane_ocx" || true; }
 trap 'unregister_folvane; cleanup' EXIT
 echo "   regsvr32 Folvane.OCX"
 "$wine_run" regsvr32 /s "$folvane_ocx"
 "$root/scripts/install-virtual-scanner.sh" "$root/build/$demo_build/virtualscanner/virtualscanner.ds" | sed 's/^/   /'
-cat > bidder-day.js <<'JS'
-// The tendering page: <object id="scanner"> and <object id="crypt">.
-host.setScanner("config", "NUL");          // the virtual scanner: three A4 pages at 100 dpi
-host.setScanner("pages", "3");
-host.setScanner("width", "827");
-host.setScanner("height", "1169");
-host.setScanner("dpi", "100");
-// @step the bidder chooses the scanner
-host.answerSelection("Folvane Virtual Scanner");
-scanner.SelectScanner();
-// @step and scans; the page waits while the scanner delivers
-scanner.ScanNewDocument();
-host.check(host.pumpUntilPages(3, 30000), "three pages scanned");
-host.pump(300);
-// @step binds the pages into one PDF, named in the Save As dialog
-host.answerSaveAs("tender-scan.pdf");
-scanner.ConvertToPDF("扫描控件", "投标人", "投标文件 第一册", "商务标");
-host.check(host.fileExists("tender-scan.pdf"), "tender-scan.pdf written");
-// @step and encrypts it with the token's USERID after the PIN check
-var result = crypt.QVEncryptFile(1, "1234", 0, "", host.fullPath("tender-scan.pdf"),
-                                 host.fullPath("tender-scan.pdf.enc"));
-host.check(result === "", "tender-scan.pdf.enc encrypted");
-JS
-token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
+cp "$root/tools/pagehost/bidder_day.js" .
+token_win=$(. "$root/scripts/lib/wine-env.sh"; winepath -w token.img)
 BIDDER_EXTRA_DLLOVERRIDES="sane.ds=n;gphoto2.ds=" FT_ND_API_TOKEN=$token_win \
-  "$wine_run" "$root/build/$demo_build/tests/pagehost/pagehost.exe" \
-  scanner=VORLA.FolvaneCtrl.1 crypt=Lockvale.EnOrDecrypt bidder-day.js | tr -d '\r' | sed 's/^/   page: /'
+  "$wine_run" "$root/build/$demo_build/tools/pagehost/pagehost.exe" \
+  scanner=VORLA.FolvaneCtrl.1 crypt=Lockvale.EnOrDecrypt bidder_day.js | tr -d '\r' | sed 's/^/   page: /'
 echo "== the tendering server decrypts it (Linux lockvale, the token's USERID as key)"
 "$native" decrypt tender-scan.pdf.enc tender-scan.server.pdf --key-file userid.key
 cmp tender-scan.pdf tender-scan.server.pdf && echo "   identical to the bidder's PDF: $(stat -c %s tender-scan.pdf) bytes"

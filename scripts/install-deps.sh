@@ -9,8 +9,8 @@
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=scripts/paths.sh
-. "$here/paths.sh"
+# shellcheck source=scripts/lib/paths.sh
+. "$here/lib/paths.sh"
 
 log() { printf '[deps] %s\n' "$*" >&2; }
 as_root() { if [ "$(id -u)" = 0 ]; then "$@"; else sudo "$@"; fi; }

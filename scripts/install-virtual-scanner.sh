@@ -8,14 +8,14 @@
 # The optional settings file is installed beside it as virtualscanner.ini.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/wine-env.sh"
+. "$here/lib/wine-env.sh"
 
 ds=${1:?usage: $0 <virtualscanner.ds> [settings.ini]}
 [ -f "$ds" ] || { echo "no such file: $ds" >&2; exit 1; }
 [ -d "$WINEPREFIX/drive_c/windows" ] || { echo "no Wine prefix at $WINEPREFIX (run scripts/wine-prefix.sh start)" >&2; exit 1; }
 
 # The PE machine field decides the directory.
-. "$here/wine-arch.sh"
+. "$here/lib/wine-arch.sh"
 dir=$(wine_twain_dir "$(pe_arch "$ds")")
 
 target=$WINEPREFIX/drive_c/windows/$dir

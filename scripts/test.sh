@@ -27,7 +27,7 @@ done
 # The demo both ways: as this machine allows (x86 where the install step
 # found that it runs), and as on a machine whose kernel runs no 32-bit
 # program (the x64 controls and the bidder's day in x64), on any machine.
-. "$root/scripts/paths.sh"
+. "$root/scripts/lib/paths.sh"
 run_demo() {  # run_demo NAME EXPECTED_ARCH [VAR=VALUE...]
   local name=$1 arch=$2 log
   shift 2

@@ -7,7 +7,7 @@
 # ctest runs start/stop as a fixture around every Wine-run test.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/wine-env.sh"
+. "$here/lib/wine-env.sh"
 
 log() { printf '[wine] %s\n' "$*" >&2; }
 

@@ -3,5 +3,5 @@
 # Start the prefix first (scripts/wine-prefix.sh start); this only runs.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/wine-env.sh"
+. "$here/lib/wine-env.sh"
 exec wine "$@"

@@ -10,8 +10,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/wine-arch.sh"
+. "$root/scripts/lib/wine-env.sh"
+. "$root/scripts/lib/wine-arch.sh"
 script=$1
 native=$2
 arch=$(pe_arch "$3")

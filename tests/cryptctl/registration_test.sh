@@ -8,8 +8,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-. "$root/scripts/wine-env.sh"
-. "$root/scripts/wine-arch.sh"
+. "$root/scripts/lib/wine-env.sh"
+. "$root/scripts/lib/wine-arch.sh"
 
 mode=$1
 dll=$(winepath -w "$2")

@@ -9,7 +9,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
-. "$root/scripts/wine-env.sh"
+. "$root/scripts/lib/wine-env.sh"
 
 mode=$1
 ocx_unix=$2
@@ -21,7 +21,7 @@ scriptable='{7DD95801-9882-11CF-9FA9-00AA006C42C4}'
 initializable='{7DD95802-9882-11CF-9FA9-00AA006C42C4}'
 fail=0
 
-. "$root/scripts/wine-arch.sh"
+. "$root/scripts/lib/wine-arch.sh"
 arch=$(pe_arch "$ocx_unix")
 view=$(wine_reg_view "$arch")
 win=$(wine_typelib_platform "$arch")

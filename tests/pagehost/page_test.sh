@@ -195,7 +195,7 @@ JS
     "$lockvale" token init token.img --serial 0000002A --pin 1234 --userid 'BIDDER-0815' > /dev/null
     printf 'BIDDER-0815' > userid.key
     cp "$root/tools/pagehost/bidder_day.js" .
-    token_win=$(. "$root/scripts/wine-env.sh"; winepath -w token.img)
+    token_win=$(. "$root/scripts/lib/wine-env.sh"; winepath -w token.img)
     code=0
     FT_ND_API_TOKEN=$token_win run_tool "$pagehost" "scanner=$folvane" crypt=Lockvale.EnOrDecrypt bidder_day.js \
       > bidder_day.js.out 2>&1 || code=$?

@@ -4,7 +4,7 @@
 #   regsvr.sh register|unregister MODULE
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-. "$here/../../scripts/wine-env.sh"
+. "$here/../../scripts/lib/wine-env.sh"
 module=$(winepath -w "$2")
 case $1 in
   register) wine regsvr32 /s "$module" ;;

@@ -1,5 +1,5 @@
 # Sourced by the registration tests: the registry as one architecture sees it
-# (set `view` to /reg:64 or /reg:32 first, see scripts/wine-arch.sh), read
+# (set `view` to /reg:64 or /reg:32 first, see scripts/lib/wine-arch.sh), read
 # back through `wine reg`, and checks that count failures in `fail`.
 #   snapshot=$(dump KEY...)        keys as lines "KEY" and "KEY|NAME|DATA" (NAME
 #                                  empty for the default value), roots spelled

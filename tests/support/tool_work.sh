@@ -14,7 +14,7 @@ run_tool() {  # run_tool TOOL ARGS... (relative paths, from the work directory);
 # when the script exits. Inside the Wine prefix's C: drive where there is one,
 # so that relative names mean the same file to Linux and Windows programs.
 enter_work_dir() {
-  . "$root/scripts/paths.sh"
+  . "$root/scripts/lib/paths.sh"
   local base=$BIDDER_WINEPREFIX/drive_c
   [ -d "$base" ] || base=${TMPDIR:-/tmp}
   work=$(mktemp -d "$base/$1.XXXXXX")
