@@ -2,15 +2,13 @@
 #include <cstdlib>
 #include <memory>
 
+#include "file/file_ptr.h"
 #include "stub_environment.h"
 
 namespace ftnd {
 namespace {
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
+using File = bidder::FilePtr;
 
 const char* Variable(const char* name) {
   const char* value = std::getenv(name);

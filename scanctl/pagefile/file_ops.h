@@ -3,16 +3,13 @@
 // platform's file-name encoding (the ANSI code page on Windows).
 #include <cstdint>
 #include <cstdio>
-#include <memory>
 #include <string>
+
+#include "file/file_ptr.h"
 
 namespace folvane {
 
-// An open file, closed when its owner goes.
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+using bidder::FilePtr;
 
 // Removes the file (never a directory); true when no file of that name
 // exists afterwards.

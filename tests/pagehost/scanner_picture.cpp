@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "file/file_ptr.h"
 #include "page_pattern.h"
 
 namespace {
@@ -56,12 +57,8 @@ bool Parse(const std::string& arg, Request& request) {
          Number(parts[3], 0xFFFFFFFFu, request.picture) && !request.out.empty();
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 bool Write(const Request& r) {
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(r.out.c_str(), "wb"));
+  bidder::FilePtr file(std::fopen(r.out.c_str(), "wb"));
   if (!file) return false;
   std::fprintf(file.get(), "P6\n%u %u\n255\n", r.format.width, r.format.height);
   std::vector<std::uint8_t> row(static_cast<std::size_t>(r.format.width) * 3);
