@@ -23,7 +23,7 @@ packages=(
   wine wine64 libwine-dev
   googletest libgtest-dev
   libtiff-dev libpng-dev zlib1g-dev libdeflate-dev libssl-dev openssl
-  nlohmann-json3-dev
+  nlohmann-json3-dev libboost-dev
   qpdf poppler-utils libtiff-tools python3-img2pdf
 )
 
