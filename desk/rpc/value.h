@@ -29,6 +29,10 @@ class Value {
   template <std::integral T>
     requires(!std::same_as<T, bool>)
   Value(T i) : m_data(ToInt64(i)) {}
+  // No fractions travel in the service's messages; without this a double
+  // would quietly become a bool.
+  template <std::floating_point T>
+  Value(T) = delete;
   Value(std::string_view s) : m_data(std::string(s)) {}
   Value(const char* s) : m_data(std::string(s)) {}
   Value(std::string s) : m_data(std::move(s)) {}
