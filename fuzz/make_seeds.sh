@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Writes the fuzz targets' seeds into DIR/<kind>/ with the project's own
 # fixture makers: the test suite's page files, its bitmaps, and token images
-# made by `lockvale token init`; key files and extent records by hand.
+# made by `lockvale token init`; key files, extent records and desk service
+# requests by hand.
 #   make_seeds.sh DIR MAKE_PAGE_FIXTURES MAKE_DIB_SEEDS LOCKVALE
 set -euo pipefail
 dir=$1 makePages=$2 makeDibs=$3 lockvale=$4
 rm -rf "$dir"
-mkdir -p "$dir"/page "$dir"/dib "$dir"/token "$dir"/key "$dir"/extent
+mkdir -p "$dir"/page "$dir"/dib "$dir"/token "$dir"/key "$dir"/extent "$dir"/rpc
 
 "$makePages" "$dir/page"
 "$makeDibs" "$dir/dib"
@@ -27,3 +28,10 @@ printf 'raw\0key\377\r\n' >"$dir/key/raw"
 printf '\000\010\000\000\023\000\240\017\000\000\023\000\100\037\000\000' >"$dir/extent/written"
 printf '\000\004\000\000\003\000\001\000\000\000\003\000\377\377\377\177' >"$dir/extent/older"
 printf '\000\010\000\000\023\000\000\000\000\000\023\000\000\000\000\000tail' >"$dir/extent/trailing"
+
+# Desk service requests: a plain one, one with every kind of parameter, and a
+# refused one (params as an array).
+printf '%s' '{"jsonrpc":"2.0","id":1,"method":"scanner.list"}' >"$dir/rpc/plain"
+printf '%s' '{"jsonrpc":"2.0","id":"p-2","method":"scanner.scan","params":{"id":"s1","keep":true,"resolution":300,"to":-7,"mode":"gray","title":"\u6295\u6807"}}' \
+  >"$dir/rpc/params"
+printf '%s' '{"jsonrpc":"2.0","id":null,"method":"document.move","params":[1,[2.5e3,{"a":null}]]}' >"$dir/rpc/positional"
