@@ -34,7 +34,9 @@ struct ServerLimits {
   std::size_t headerBytes = 16 * 1024;
   std::chrono::seconds headerTime{10};  // to send a request's headers
   std::chrono::seconds writeTime{30};
-  std::size_t messageBytes = 1024 * 1024;  // one WebSocket message from a page
+  // One WebSocket message from a page: a request is a method name and a few
+  // short parameters (bytes travel as blobs), so 64 KiB is far more than any needs.
+  std::size_t messageBytes = 64 * 1024;
   std::size_t queuedMessages = 1024;       // unsent messages to a page that does not read
 };
 

@@ -71,8 +71,10 @@ class WebSocket:
         header = bytes([0x81])
         if len(payload) < 126:
             header += bytes([0x80 | len(payload)])
-        else:
+        elif len(payload) < 65536:
             header += bytes([0x80 | 126]) + struct.pack(">H", len(payload))
+        else:
+            header += bytes([0x80 | 127]) + struct.pack(">Q", len(payload))
         masked = bytes(b ^ mask[i % 4] for i, b in enumerate(payload))
         self.sock.sendall(header + mask + masked)
 
@@ -92,7 +94,7 @@ def upgrade(port, origin):
 
 def session(port, origin, instance):
     """session.ready first, then an unknown method answered with its id; a
-    notification gets no answer."""
+    notification gets no answer; an oversized message ends the session."""
     sock, head, rest = upgrade(port, origin)
     status = head.split("\r\n")[0]
     if " 101 " not in status:
@@ -114,6 +116,11 @@ def session(port, origin, instance):
     answer = ws.receive_text()
     if answer.get("id") != 7 or answer.get("error", {}).get("code") != -32601 or "result" in answer:
         fail("unknown method answered: " + json.dumps(answer))
+    # A message beyond the bound ends the session (close code 1009, too big).
+    ws.send_text('{"jsonrpc":"2.0","id":8,"method":"x","params":{"pad":"' + "a" * 70000 + '"}}')
+    opcode, payload = ws.receive()
+    if opcode != 8 or payload[:2] != struct.pack(">H", 1009):
+        fail("an oversized message got opcode %d %r" % (opcode, payload[:20]))
     print(key)  # for the caller to look for in the log
 
 
