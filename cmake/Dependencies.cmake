@@ -3,6 +3,7 @@
 #   bidder::tiff    libtiff (which decodes Deflate with libdeflate where it has it)
 #   bidder::png     libpng
 #   bidder::zlib    zlib, the one Deflate library of the project's own code
+#   nlohmann_json::nlohmann_json  JSON for the desk service's messages (native only for now)
 # Natively they come from Debian's -dev packages; for MinGW from the static
 # cross-builds of scripts/build-cross-libs.sh (found through the toolchain's root path).
 if(NOT WIN32)
@@ -20,6 +21,7 @@ if(NOT WIN32)
   add_library(bidder_zlib INTERFACE)
   target_link_libraries(bidder_zlib INTERFACE ZLIB::ZLIB)
   add_library(bidder::zlib ALIAS bidder_zlib)
+  find_package(nlohmann_json 3.11 REQUIRED)
 else()
   find_library(BIDDER_ZLIB_LIB NAMES libz.a z REQUIRED)
   find_library(BIDDER_DEFLATE_LIB NAMES libdeflate.a deflate REQUIRED)
