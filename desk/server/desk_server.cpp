@@ -443,9 +443,10 @@ class BeastServer final : public DeskServer {
       }
     }
     error = OpenError::kPortsTaken;
-    message = shared_.config.ports.empty() ? "no port to listen on"
-                                           : "ports " + std::to_string(shared_.config.ports.front()) + "-" +
-                                                 std::to_string(shared_.config.ports.back()) + " are all taken";
+    const std::vector<std::uint16_t>& ports = shared_.config.ports;
+    if (ports.empty()) message = "no port to listen on";
+    else if (ports.size() == 1) message = "port " + std::to_string(ports.front()) + " is taken";
+    else message = "ports " + std::to_string(ports.front()) + "-" + std::to_string(ports.back()) + " are all taken";
     return false;
   }
 

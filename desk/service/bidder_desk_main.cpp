@@ -107,6 +107,8 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace bidder::desk
 
 int main(int argc, char** argv) {
+  // A log on a closed pipe must not end the service; a write there fails instead.
+  signal(SIGPIPE, SIG_IGN);
   try {
     return bidder::desk::Run(std::vector<std::string>(argv + 1, argv + argc));
   } catch (const std::exception& e) {

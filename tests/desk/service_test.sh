@@ -160,6 +160,7 @@ group_ports() {
   timeout 20 "$desk" --port "$base" --work-dir "$tmp/fixed.work" --log "$tmp/fixed.log" >"$tmp/fixed.out" 2>&1
   status=$?
   [ "$status" = 3 ] || fail "--port on a taken port: status $status"
+  grep -q "port $base is taken" "$tmp/fixed.out" || fail "--port on a taken port: $(cat "$tmp/fixed.out")"
   exec {HOLD[1]}>&-
   wait "$HOLD_PID" 2>/dev/null
 
