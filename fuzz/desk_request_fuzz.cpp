@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (auto* request = std::get_if<Request>(&parsed)) {
     if (size > kMaxRequestBytes) std::abort();
     ReadParameters(*request);
-  } else {
-    ExpectJson(WriteError(std::get<RequestError>(parsed)));
+  } else if (auto* error = std::get_if<RequestError>(&parsed)) {
+    ExpectJson(WriteError(*error));
   }
   return 0;
 }

@@ -13,8 +13,9 @@ void AddSafetyHeaders(std::vector<HttpHeader>& headers) {
   headers.push_back({"X-Content-Type-Options", "nosniff"});
 }
 
-GateDecision Forbidden() {
+GateDecision Forbidden(const char* reason) {
   GateDecision decision;
+  decision.reason = reason;
   AddSafetyHeaders(decision.headers);
   return decision;
 }
@@ -56,19 +57,19 @@ std::string_view BearerKey(std::string_view authorization) {
 }  // namespace
 
 GateDecision DecideRequest(const RequestHead& request, const OriginList& origins, std::uint16_t servicePort) {
-  if (!request.host || !IsServiceHost(*request.host, servicePort)) return Forbidden();
+  if (!request.host || !IsServiceHost(*request.host, servicePort)) return Forbidden("host");
   // A page the user was sent to (a link, a form, a typed address) would let
   // another site drive the service through the user's own clicks.
-  if (request.secFetchMode && EqualsIgnoringCase(TrimBlanks(*request.secFetchMode), "navigate")) return Forbidden();
-  if (!request.origin || !origins.Allows(*request.origin)) return Forbidden();
+  if (request.secFetchMode && EqualsIgnoringCase(TrimBlanks(*request.secFetchMode), "navigate")) return Forbidden("navigate");
+  if (!request.origin || !origins.Allows(*request.origin)) return Forbidden("origin");
   // Only origin-form targets: the path the gate judges is the path served.
-  if (!request.target.starts_with('/')) return Forbidden();
+  if (!request.target.starts_with('/')) return Forbidden("target");
   // Echoed as normalised, not as sent: the value is then known to be plain.
   const std::string origin = NormalizeOrigin(*request.origin).origin.value_or(std::string());
 
   if (request.method == "OPTIONS" && request.accessControlRequestMethod) {
-    if (!IsAllowedMethod(TrimBlanks(*request.accessControlRequestMethod))) return Forbidden();
-    GateDecision preflight{GateVerdict::kPreflight, 204, AllowedOriginHeaders(origin), {}};
+    if (!IsAllowedMethod(TrimBlanks(*request.accessControlRequestMethod))) return Forbidden("preflight-method");
+    GateDecision preflight{GateVerdict::kPreflight, 204, AllowedOriginHeaders(origin), {}, "preflight"};
     preflight.headers.push_back({"Access-Control-Allow-Methods", kAllowedMethods});
     preflight.headers.push_back({"Access-Control-Allow-Headers", kAllowedRequestHeaders});
     if (request.accessControlRequestPrivateNetwork &&
@@ -80,15 +81,15 @@ GateDecision DecideRequest(const RequestHead& request, const OriginList& origins
   }
 
   if (!IsAllowedMethod(request.method)) {
-    GateDecision refused{GateVerdict::kRefused, 405, AllowedOriginHeaders(origin), {}};
+    GateDecision refused{GateVerdict::kRefused, 405, AllowedOriginHeaders(origin), {}, "method"};
     refused.headers.push_back({"Allow", kAllowedMethods});
     return refused;
   }
-  GateDecision proceed{GateVerdict::kProceed, 0, AllowedOriginHeaders(origin), {}};
+  GateDecision proceed{GateVerdict::kProceed, 0, AllowedOriginHeaders(origin), {}, "allowed"};
   if (IsBlobPath(PathOf(request.target))) {
     const std::string_view key = request.authorization ? BearerKey(*request.authorization) : std::string_view();
     if (key.empty()) {
-      GateDecision refused{GateVerdict::kRefused, 401, std::move(proceed.headers), {}};
+      GateDecision refused{GateVerdict::kRefused, 401, std::move(proceed.headers), {}, "bearer"};
       refused.headers.push_back({"WWW-Authenticate", "Bearer"});
       return refused;
     }

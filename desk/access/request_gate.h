@@ -45,6 +45,9 @@ struct GateDecision {
   // With kProceed on a blob request: the Bearer key, for the server to match
   // against the sessions of this origin. Empty elsewhere.
   std::string sessionKey;
+  // Which rule decided, for the service's log line ("host", "origin", ...);
+  // never sent to the page, which must learn nothing from a refusal.
+  const char* reason = "";
 };
 
 // The methods a page may use, and how long a browser may keep a preflight's answer.

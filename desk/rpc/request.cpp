@@ -39,12 +39,13 @@ ParsedRequest Parse(std::string_view message) {
   json& document = parsed.document;
   if (!document.is_object()) return Refuse(nullptr, ErrorReason::kInvalidRequest);
 
-  // The id first, so that every later refusal can name it.
+  // The id first, so that every later refusal can name it. A message with no
+  // id at all is a notification, which JSON-RPC never answers once it is
+  // well formed; its refusals go out under a null id.
   const auto idMember = document.find("id");
-  if (idMember == document.end() || parsed.topLevelIdRepeated) {
-    return Refuse(nullptr, ErrorReason::kInvalidRequest, "id");
-  }
-  std::optional<RequestId> id = ReadId(*idMember);
+  if (parsed.topLevelIdRepeated) return Refuse(nullptr, ErrorReason::kInvalidRequest, "id");
+  const bool notification = idMember == document.end();
+  std::optional<RequestId> id = notification ? RequestId{nullptr} : ReadId(*idMember);
   if (!id) return Refuse(nullptr, ErrorReason::kInvalidRequest, "id");
 
   if (parsed.problem == JsonProblem::kTooDeep) return Refuse(std::move(*id), ErrorReason::kInvalidRequest);
@@ -60,6 +61,8 @@ ParsedRequest Parse(std::string_view message) {
   if (method == document.end() || !method->is_string()) {
     return Refuse(std::move(*id), ErrorReason::kInvalidRequest, "method");
   }
+
+  if (notification) return Notification{method->get<std::string>()};
 
   Params params;
   const auto members = document.find("params");

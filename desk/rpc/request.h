@@ -39,7 +39,14 @@ struct RequestError {
   Failure failure;
 };
 
-using ParsedRequest = std::variant<Request, RequestError>;
+// A well-formed message without an id: JSON-RPC answers it with nothing,
+// not even an error. No method of the service is a notification, so the
+// service only notes it.
+struct Notification {
+  std::string method;
+};
+
+using ParsedRequest = std::variant<Request, RequestError, Notification>;
 
 // Refused, with the JSON-RPC code of each case:
 // - parse error: not JSON, invalid UTF-8 (also in \u escapes), a number
@@ -47,9 +54,8 @@ using ParsedRequest = std::variant<Request, RequestError>;
 // - too-large: more than kMaxRequestBytes;
 // - invalid request: not an object (batches included: one message is one
 //   request), "jsonrpc" not "2.0", "method" missing or not text, an id of
-//   another type than text, integer (int64) or null, no id at all (every
-//   method answers, so a request nobody hears back from is a page's fault),
-//   params neither an object nor absent, a key repeated in any object, or
+//   another type than text, integer (int64) or null, params neither an
+//   object nor absent, a key repeated in any object, or
 //   nesting beyond kMaxNestingDepth;
 // - bad-request: params given as an array (parameters are named).
 // Which method exists is the caller's to judge (unknown-method).

@@ -90,7 +90,6 @@ TEST(RpcRequest, RefusesWhatIsNotARequestUnderTheIdWhereItCanBeRead) {
       {R"("text")", ErrorReason::kInvalidRequest, none, ""},
       {"null", ErrorReason::kInvalidRequest, none, ""},
       // Without an id nobody hears back, so it is refused, not run.
-      {R"({"jsonrpc":"2.0","method":"document.clear"})", ErrorReason::kInvalidRequest, none, "id"},
       {R"({"jsonrpc":"2.0","id":1.5,"method":"m"})", ErrorReason::kInvalidRequest, none, "id"},
       {R"({"jsonrpc":"2.0","id":1.0,"method":"m"})", ErrorReason::kInvalidRequest, none, "id"},
       {R"({"jsonrpc":"2.0","id":true,"method":"m"})", ErrorReason::kInvalidRequest, none, "id"},
@@ -107,6 +106,19 @@ TEST(RpcRequest, RefusesWhatIsNotARequestUnderTheIdWhereItCanBeRead) {
       {R"({"jsonrpc":"2.0","id":1,"method":"m","params":"x"})", ErrorReason::kInvalidRequest, one, "params"},
       {R"({"jsonrpc":"2.0","id":1,"method":"m","params":null})", ErrorReason::kInvalidRequest, one, "params"},
       {R"({"jsonrpc":"2.0","id":1,"method":"m","params":[300]})", ErrorReason::kBadRequest, one, "params"},
+  });
+}
+
+TEST(RpcRequest, AWellFormedMessageWithoutAnIdIsANotificationNotAnError) {
+  const ParsedRequest parsed = ParseRequest(R"({"jsonrpc":"2.0","method":"page.closing","params":{"why":"reload"}})");
+  const auto* notification = std::get_if<Notification>(&parsed);
+  ASSERT_NE(notification, nullptr);
+  EXPECT_EQ(notification->method, "page.closing");
+  // Without an id, what is not a request is still refused, under a null id.
+  const RequestId none = nullptr;
+  ExpectRefusals({
+      {R"({"method":"m"})", ErrorReason::kInvalidRequest, none, "jsonrpc"},
+      {R"({"jsonrpc":"2.0","method":7})", ErrorReason::kInvalidRequest, none, "method"},
   });
 }
 

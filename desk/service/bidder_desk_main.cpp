@@ -1,0 +1,118 @@
+// bidder-desk on Linux: the command line, the work directory and its lock,
+// the allow-list, then the server until SIGTERM or SIGINT.
+#include <signal.h>
+
+#include <exception>
+#include <memory>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "desk/server/random_id.h"
+#include "desk/server/server.h"
+#include "desk/service/allowed_origins.h"
+#include "desk/service/options.h"
+#include "desk/service/same_user.h"
+#include "desk/service/service_backend.h"
+#include "desk/service/service_log.h"
+#include "desk/service/user_dirs.h"
+#include "desk/service/work_dir.h"
+
+namespace bidder::desk {
+namespace {
+
+// SIGTERM and SIGINT are held back until the server catches them: one that
+// came earlier would end the process with the work directory full.
+class HeldStopSignals {
+ public:
+  HeldStopSignals() {
+    sigemptyset(&signals_);
+    sigaddset(&signals_, SIGTERM);
+    sigaddset(&signals_, SIGINT);
+    sigprocmask(SIG_BLOCK, &signals_, nullptr);
+  }
+  ~HeldStopSignals() { sigprocmask(SIG_UNBLOCK, &signals_, nullptr); }
+  HeldStopSignals(const HeldStopSignals&) = delete;
+  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
+
+ private:
+  sigset_t signals_{};
+};
+
+int Serve(const ServiceOptions& options, ServiceLog& log) {
+  auto heldSignals = std::make_unique<HeldStopSignals>();
+  const LogLine logLine = [&log](std::string_view line) { log.Line(line); };
+  const UserEnvironment environment = UserEnvironment::FromProcess();
+
+  const std::string workPath = options.workDir.value_or(DefaultWorkDir(environment).value_or(std::string()));
+  WorkDirStatus workStatus = WorkDirStatus::kRefused;
+  std::string message;
+  std::unique_ptr<WorkDir> workDir = WorkDir::Open(workPath, workStatus, message);
+  if (!workDir) {
+    std::cerr << "bidder-desk: " << message << "\n";
+    log.Line(message);
+    return workStatus == WorkDirStatus::kAlreadyRunning ? kExitAlreadyRunning : kExitFailure;
+  }
+
+  const OriginList origins = GatherOrigins(OriginListFiles(environment), options.allowOrigins, logLine);
+  ServiceFacts facts;
+  facts.version = BIDDER_DESK_VERSION;
+  facts.instance = RandomHex(16);
+  facts.blobBytes = kBlobBytesLimit;
+  facts.workBytes = kWorkBytesLimit;
+  ServiceBackend backend(std::move(facts));
+
+  ServerConfig config;
+  config.ports = CandidatePorts(options);
+  config.origins = &origins;
+  config.peerCheck = SameUserCheck(options.trustUnknownPeers);
+  config.log = logLine;
+  OpenError error = OpenError::kNone;
+  std::unique_ptr<DeskServer> server = DeskServer::Open(config, backend, error, message);
+  if (!server) {
+    std::cerr << "bidder-desk: " << message << "\n";
+    log.Line(message);
+    return error == OpenError::kPortsTaken ? kExitPortsTaken : kExitFailure;
+  }
+  log.Line("listening on port " + std::to_string(server->Port()) + ", work directory " + workDir->Path());
+  heldSignals.reset();  // from here on the server catches them, one held back too
+  const int caught = server->Run();
+  server.reset();
+  log.Line(caught ? "stopped by signal " + std::to_string(caught) : "stopped");
+  return kExitOk;
+}
+
+int Run(const std::vector<std::string>& args) {
+  const ParsedOptions parsed = ParseOptions(args);
+  if (!parsed.options) {
+    std::cerr << "bidder-desk: " << parsed.error << "\n\n" << UsageText();
+    return kExitUsage;
+  }
+  if (parsed.options->help) {
+    std::cout << UsageText();
+    return kExitOk;
+  }
+  std::unique_ptr<ServiceLog> log = std::make_unique<ServiceLog>();
+  if (parsed.options->logFile) {
+    log = ServiceLog::OpenFile(*parsed.options->logFile);
+    if (!log) {
+      std::cerr << "bidder-desk: cannot open the log " << *parsed.options->logFile << "\n";
+      return kExitFailure;
+    }
+  }
+  return Serve(*parsed.options, *log);
+}
+
+}  // namespace
+}  // namespace bidder::desk
+
+int main(int argc, char** argv) {
+  // A log on a closed pipe must not end the service; a write there fails instead.
+  signal(SIGPIPE, SIG_IGN);
+  try {
+    return bidder::desk::Run(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::exception& e) {
+    std::cerr << "bidder-desk: " << e.what() << "\n";
+    return bidder::desk::kExitFailure;
+  }
+}

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "desk/service/hello.h"
+#include "desk/service/same_user.h"
+#include "desk/service/conversation.h"
+
+namespace bidder::desk {
+namespace {
+
+using nlohmann::json;
+
+TEST(Conversation, AnswersEveryMessageButANotificationUnderTheIdItCanRead) {
+  struct Case {
+    const char* message;
+    json id;  // the answer's id; nullptr_t: null
+    int code;
+  };
+  const std::vector<Case> cases = {
+      {R"({"jsonrpc":"2.0","id":7,"method":"scanner.list"})", 7, -32601},
+      {R"({"jsonrpc":"2.0","id":"a","method":"x","params":{}})", "a", -32601},
+      {R"({"jsonrpc":"2.0","id":{"no":"objects"},"method":"x"})", nullptr, -32600},
+      {R"({"jsonrpc":"2.0","id":1,"method":"x")", nullptr, -32700},  // not JSON
+      {"[1,2]", nullptr, -32600},
+      {"", nullptr, -32700},
+      {"\xff\xfe", nullptr, -32700},
+  };
+  for (const Case& c : cases) {
+    const json answer = json::parse(AnswerMessage(c.message));
+    EXPECT_EQ(answer["jsonrpc"], "2.0") << c.message;
+    EXPECT_EQ(answer["id"], c.id) << c.message;
+    EXPECT_EQ(answer["error"]["code"], c.code) << c.message;
+    EXPECT_FALSE(answer.contains("result"));
+  }
+  EXPECT_EQ(AnswerMessage(R"({"jsonrpc":"2.0","method":"page.closing"})"), "");
+}
+
+TEST(Hello, StatesTheServiceAndItsLimits) {
+  ServiceFacts facts;
+  facts.version = "1.2.3";
+  facts.instance = "00ff";
+  facts.scanners = 2;
+  facts.token = true;
+  facts.features = {"compact"};
+  facts.blobBytes = kBlobBytesLimit;
+  facts.workBytes = kWorkBytesLimit;
+  const json hello = json::parse(HelloJson(facts));
+  EXPECT_EQ(hello, json::parse(R"({"service":"bidder-desk","version":"1.2.3","api":1,"instance":"00ff",
+      "scanners":2,"token":true,"features":["compact"],
+      "limits":{"blobBytes":4294967296,"workBytes":17179869184}})"));
+
+  const json ready = json::parse(SessionReadyJson("k3y", "00ff"));
+  EXPECT_EQ(ready, json::parse(R"({"jsonrpc":"2.0","method":"session.ready",
+      "params":{"key":"k3y","instance":"00ff","api":1}})"));
+}
+
+TEST(SameUser, ServesOnlyTheServicesOwnUser) {
+  struct Case {
+    std::optional<std::uint32_t> owner;
+    bool trustUnknown;
+    bool allowed;
+  };
+  const std::vector<Case> cases = {
+      {1000, false, true},           {1001, false, false}, {0, false, false},
+      {1001, true, false},           // the switch never lets another user in
+      {std::nullopt, false, false},  {std::nullopt, true, true},
+  };
+  for (const Case& c : cases) {
+    const PeerDecision decision = JudgePeerOwner(c.owner, 1000, c.trustUnknown);
+    EXPECT_EQ(decision.allowed, c.allowed) << c.owner.value_or(99999) << " " << c.trustUnknown;
+    EXPECT_FALSE(decision.why.empty());
+  }
+}
+
+}  // namespace
+}  // namespace bidder::desk
