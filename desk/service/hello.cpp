@@ -2,6 +2,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "desk/rpc/response.h"
+
 namespace bidder::desk {
 
 std::string HelloJson(const ServiceFacts& facts) {
@@ -19,12 +21,12 @@ std::string HelloJson(const ServiceFacts& facts) {
 }
 
 std::string SessionReadyJson(std::string_view sessionKey, std::string_view instance) {
-  const nlohmann::json ready = {
-      {"jsonrpc", "2.0"},
-      {"method", "session.ready"},
-      {"params", {{"key", sessionKey}, {"instance", instance}, {"api", kApiVersion}}},
-  };
-  return ready.dump();
+  using rpc::Value;
+  return rpc::WriteNotification(rpc::kSessionReady, Value(Value::Object{
+                                                        {"key", Value(sessionKey)},
+                                                        {"instance", Value(instance)},
+                                                        {"api", Value(kApiVersion)},
+                                                    }));
 }
 
 }  // namespace bidder::desk
