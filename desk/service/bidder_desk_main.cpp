@@ -77,7 +77,14 @@ int Serve(const ServiceOptions& options, ServiceLog& log) {
   log.Line("listening on port " + std::to_string(server->Port()) + ", work directory " + workDir->Path());
   heldSignals.reset();  // from here on the server catches them, one held back too
   const int caught = server->Run();
+  // Stopping now: a second stop signal (sent to the whole process group as
+  // well, or by an impatient user) must not end the process before the work
+  // directory is emptied, once the server's own handler is gone. Held while
+  // the server goes, then ignored.
+  heldSignals = std::make_unique<HeldStopSignals>();
   server.reset();
+  signal(SIGTERM, SIG_IGN);
+  signal(SIGINT, SIG_IGN);
   log.Line(caught ? "stopped by signal " + std::to_string(caught) : "stopped");
   return kExitOk;
 }

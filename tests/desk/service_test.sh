@@ -204,6 +204,19 @@ group_work_dir() {
   [ -z "$(ls -A "$work" | grep -v -e '^\.bidder-desk-work$' -e '^\.lock$')" ] || fail "not emptied at exit: $(ls -A "$work")"
   [ "$(cat "$tmp/outside")" = keep ] || fail "emptying followed a link"
 
+  # A stop signal sent twice (timeout(1) sends it to the service and to the
+  # whole group): the second must not end the service before it has emptied
+  # its work directory.
+  for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
+    start twice --first-port "$base" --allow-origin "$origin"
+    echo x >"$tmp/twice.work/sealed.enc"
+    child=$(pgrep -P "$pid" -x bidder-desk || true)
+    [ -n "$child" ] && kill -TERM "$child"
+    stop
+    [ "$status" = 0 ] || { fail "stopped twice (round $round): status $status"; break; }
+    [ -e "$tmp/twice.work/sealed.enc" ] && { fail "stopped twice (round $round): not emptied"; break; }
+  done
+
   # A folder with files that is not the service's: refused, untouched.
   mkdir -p "$tmp/home" && echo mine >"$tmp/home/letter.txt"
   timeout 20 "$desk" --first-port "$base" --work-dir "$tmp/home" >"$tmp/home.out" 2>&1
