@@ -208,13 +208,13 @@ group_work_dir() {
   # whole group): the second must not end the service before it has emptied
   # its work directory.
   for round in 1 2 3 4 5 6 7 8 9 10 11 12; do
-    start twice --first-port "$base" --allow-origin "$origin"
-    echo x >"$tmp/twice.work/sealed.enc"
+    start "twice$round" --first-port "$base" --allow-origin "$origin"  # a log of its own: start waits for its line
+    echo x >"$tmp/twice$round.work/sealed.enc"
     child=$(pgrep -P "$pid" -x bidder-desk || true)
     [ -n "$child" ] && kill -TERM "$child"
     stop
     [ "$status" = 0 ] || { fail "stopped twice (round $round): status $status"; break; }
-    [ -e "$tmp/twice.work/sealed.enc" ] && { fail "stopped twice (round $round): not emptied"; break; }
+    [ -e "$tmp/twice$round.work/sealed.enc" ] && { fail "stopped twice (round $round): not emptied"; break; }
   done
 
   # A folder with files that is not the service's: refused, untouched.
