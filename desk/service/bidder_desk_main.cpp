@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "desk/scan/scanner.h"
 #include "desk/server/random_id.h"
 #include "desk/server/server.h"
 #include "desk/service/allowed_origins.h"
@@ -60,7 +61,9 @@ int Serve(const ServiceOptions& options, ServiceLog& log) {
   facts.instance = RandomHex(16);
   facts.blobBytes = kBlobBytesLimit;
   facts.workBytes = kWorkBytesLimit;
-  ServiceBackend backend(std::move(facts));
+  std::unique_ptr<ScannerBackend> scanners = OpenSaneScanners();
+  facts.scanners = static_cast<int>(scanners->List().size());
+  ServiceBackend backend(std::move(facts), workDir->Path(), std::move(scanners));
 
   ServerConfig config;
   config.ports = CandidatePorts(options);

@@ -4,37 +4,11 @@
 
 #include "desk/service/hello.h"
 #include "desk/service/same_user.h"
-#include "desk/service/conversation.h"
 
 namespace bidder::desk {
 namespace {
 
 using nlohmann::json;
-
-TEST(Conversation, AnswersEveryMessageButANotificationUnderTheIdItCanRead) {
-  struct Case {
-    const char* message;
-    json id;  // the answer's id; nullptr_t: null
-    int code;
-  };
-  const std::vector<Case> cases = {
-      {R"({"jsonrpc":"2.0","id":7,"method":"scanner.list"})", 7, -32601},
-      {R"({"jsonrpc":"2.0","id":"a","method":"x","params":{}})", "a", -32601},
-      {R"({"jsonrpc":"2.0","id":{"no":"objects"},"method":"x"})", nullptr, -32600},
-      {R"({"jsonrpc":"2.0","id":1,"method":"x")", nullptr, -32700},  // not JSON
-      {"[1,2]", nullptr, -32600},
-      {"", nullptr, -32700},
-      {"\xff\xfe", nullptr, -32700},
-  };
-  for (const Case& c : cases) {
-    const json answer = json::parse(AnswerMessage(c.message));
-    EXPECT_EQ(answer["jsonrpc"], "2.0") << c.message;
-    EXPECT_EQ(answer["id"], c.id) << c.message;
-    EXPECT_EQ(answer["error"]["code"], c.code) << c.message;
-    EXPECT_FALSE(answer.contains("result"));
-  }
-  EXPECT_EQ(AnswerMessage(R"({"jsonrpc":"2.0","method":"page.closing"})"), "");
-}
 
 TEST(Hello, StatesTheServiceAndItsLimits) {
   ServiceFacts facts;
