@@ -112,7 +112,7 @@ def session(port, origin, instance):
     if params.get("instance") != instance or params.get("api") != 1:
         fail("session.ready params: " + json.dumps(params))
     ws.send_text('{"jsonrpc":"2.0","method":"page.hello"}')
-    ws.send_text('{"jsonrpc":"2.0","id":7,"method":"scanner.list","params":{}}')
+    ws.send_text('{"jsonrpc":"2.0","id":7,"method":"scanner.fly","params":{}}')
     answer = ws.receive_text()
     if answer.get("id") != 7 or answer.get("error", {}).get("code") != -32601 or "result" in answer:
         fail("unknown method answered: " + json.dumps(answer))
