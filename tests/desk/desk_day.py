@@ -185,7 +185,7 @@ def run(*command, **kwargs):
     return done.stdout
 
 
-def pnm_to_bmp(pnm, bmp):
+def pnm_to_bmp(pnm, bmp, dpi=75):
     """A binary PPM or PGM (8 bits) as the bitmap file a scanner driver
     would hand over: 24-bit BGR or 8-bit grey ramp, bottom-up."""
     with open(pnm, "rb") as f:
@@ -210,7 +210,7 @@ def pnm_to_bmp(pnm, bmp):
     row = width * (3 if colour else 1)
     stride = (row + 3) // 4 * 4
     table = b"" if colour else b"".join(bytes([i, i, i, 0]) for i in range(256))
-    ppm = round(75 * 10000 / 254)
+    ppm = round(dpi * 10000 / 254)
     header = (40).to_bytes(4, "little") + width.to_bytes(4, "little") + height.to_bytes(4, "little", signed=True)
     header += (1).to_bytes(2, "little") + (24 if colour else 8).to_bytes(2, "little") + bytes(8)
     header += ppm.to_bytes(4, "little") * 2 + ((0 if colour else 256).to_bytes(4, "little")) + bytes(4)
