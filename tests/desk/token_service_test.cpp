@@ -18,7 +18,6 @@
 
 #include "cryptctl/messages.h"
 #include "cryptctl/run_lockvale.h"
-#include "desk/token/token_library.h"
 #include "desk/token/token_module.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -336,48 +335,6 @@ TEST_F(TokenServiceTest, FailuresCarryTheReasonAndTheControlsText) {
     EXPECT_FALSE(std::filesystem::exists(sealed)) << row.name;
     EXPECT_EQ(ReadFile(plain), document) << row.name;
   }
-}
-
-TEST(TokenServiceWithoutLibrary, RunsWithoutAToken) {
-  test::TempDir dir;
-  test::ScopedEnv library(kTokenLibraryVariable, dir.path() / "libFT_ND_API.so");
-  TokenService service;
-  EXPECT_FALSE(service.LibraryLoaded());
-  const TokenStatus status = service.Status();
-  EXPECT_FALSE(status.present);
-  EXPECT_EQ(status.serial, "");
-
-  const std::string plain = dir / "plain.bin", sealed = dir / "sealed.bin";
-  WriteFile(plain, "tender");
-  auto request = CryptRequest{.inputPath = plain, .outputPath = sealed, .key = CryptKey::kToken, .pin = kRightPin, .passphrase = {}};
-  EXPECT_EQ(ReasonOf(service.Crypt(request)), "no-token");
-  EXPECT_FALSE(std::filesystem::exists(sealed));
-
-  request.key = CryptKey::kPassphrase;
-  request.passphrase = kPassphrase;
-  EXPECT_EQ(ReasonOf(service.Crypt(request)), "ok");
-}
-
-// A library file that lacks one of the token's functions is not used at all.
-TEST(TokenLibrary, NeedsEveryFunctionTheRoutinesCall) {
-  class Hiding final : public TokenModule {
-   public:
-    Hiding(std::unique_ptr<TokenModule> real, std::string hidden) : real_(std::move(real)), hidden_(std::move(hidden)) {}
-    void* Symbol(const char* name) const override { return name == hidden_ ? nullptr : real_->Symbol(name); }
-
-   private:
-    std::unique_ptr<TokenModule> real_;
-    std::string hidden_;
-  };
-  test::ScopedEnv library(kTokenLibraryVariable, BIDDER_STAND_IN_TOKEN_LIBRARY);
-  const char* names[] = {"epas_CreateContext", "epas_OpenDevice", "epas_Verify",
-                         "epas_GetProperty",   "epas_ChangeDir",  "epas_OpenFile",
-                         "epas_Read",          "epas_CloseDevice", "epas_DeleteContext"};
-  ASSERT_NE(OpenTokenModule(), nullptr);
-  for (const char* name : names) {
-    EXPECT_EQ(TokenLibrary::FromModule(std::make_unique<Hiding>(OpenTokenModule(), name)), nullptr) << name;
-  }
-  EXPECT_NE(TokenLibrary::FromModule(std::make_unique<Hiding>(OpenTokenModule(), "")), nullptr);
 }
 
 }  // namespace
