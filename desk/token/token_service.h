@@ -7,13 +7,17 @@
 // bytes are the control's and `lockvale`'s.
 #include <chrono>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 
 #include "desk/rpc/errors.h"
+#include "desk/token/pin_pause.h"
 
 namespace bidder::desk {
+
+class TokenLibrary;
 
 struct TokenStatus {
   bool present = false;
@@ -35,15 +39,33 @@ struct CryptRequest {
 class TokenService {
  public:
   using Clock = std::function<std::chrono::steady_clock::time_point()>;
-  // Loads the token library (libFT_ND_API.so beside the program or on the
-  // search path) once; without it the service runs without a token.
+  // Loads the token library once (token_module.h: the file named by
+  // BIDDER_DESK_TOKEN_LIBRARY, else libFT_ND_API.so beside the program or on
+  // the search path); without it the service runs without a token. One
+  // service at a time per process: the library's functions are the process's.
   explicit TokenService(Clock clock = {});
+  ~TokenService();
+  TokenService(const TokenService&) = delete;
+  TokenService& operator=(const TokenService&) = delete;
+
   bool LibraryLoaded() const;
   TokenStatus Status();
   // nullopt on success (the output is complete), else the failure with the
   // control's text where it has one (pin, pin-locked, no-token, token,
   // bad-request, not-found for a missing input, disk-full).
+  // A failed call leaves no output file behind unless one was there before.
   std::optional<rpc::Failure> Crypt(const CryptRequest& request);
+
+ private:
+  class CheckedToken;
+
+  Clock clock_;
+  std::unique_ptr<TokenLibrary> library_;
+  // One token call at a time, whoever asks: the vendor's library is not
+  // known to be safe from several threads, and a PIN check and its count
+  // must not interleave with another's.
+  std::mutex tokenMutex_;
+  PinPause pinPause_;  // guarded by tokenMutex_
 };
 
 }  // namespace bidder::desk
