@@ -28,13 +28,14 @@ Document::~Document() {
   fs::remove_all(folder_, ignored);
 }
 
-bool Document::MakeFolder() const {
+std::error_code Document::MakeFolder() const {
   std::error_code error;
-  if (fs::is_directory(folder_, error)) return true;
-  if (!fs::create_directories(folder_, error)) return false;
+  if (fs::is_directory(folder_, error)) return {};
+  fs::create_directories(folder_, error);
+  if (error) return error;
   // Scanned pages are the bidder's documents: no other user reads them.
   fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::replace, error);
-  return !error;
+  return error;
 }
 
 std::optional<PageInfo> Document::AddDibPage(std::span<const std::uint8_t> packedDib, bool* diskFull) {
@@ -47,7 +48,10 @@ std::optional<PageInfo> Document::AddDibPage(std::span<const std::uint8_t> packe
     id = "p" + std::to_string(nextNumber_++);
     path = (folder_ / (id + ".tif")).string();
   }
-  if (!MakeFolder()) return std::nullopt;
+  if (const std::error_code error = MakeFolder()) {
+    if (diskFull) *diskFull = error == std::errc::no_space_on_device;
+    return std::nullopt;
+  }
   errno = 0;
   const bool written = folvane::WriteDibPage(packedDib, path);
   const int writeErrno = errno;

@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
 #include <utility>
 #include <vector>
 
@@ -67,7 +68,7 @@ class Document {
     PageInfo info;
     std::string path;
   };
-  bool MakeFolder() const;
+  std::error_code MakeFolder() const;
   void RemovePageFile(const std::string& path);  // with mutex_ held
 
   mutable std::mutex mutex_;

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
+#include <thread>
 
 #include "acquire/dib_page_writer.h"
 #include "desk/document/document.h"
@@ -105,6 +107,30 @@ TEST(Document, ClearAndTheEndOfTheDocumentLeaveNoFile) {
     AddPages(document, 2);
   }
   EXPECT_FALSE(fs::exists(folder));
+}
+
+// A scan adds pages on its own thread while the page lists, moves, removes
+// and clears: every page file ends up listed or gone, never orphaned.
+TEST(Document, PagesAddedDuringChangesAreAllAccountedFor) {
+  TempDir dir;
+  Document document(dir.path() / "doc");
+  std::thread scan([&] {
+    for (std::uint32_t i = 0; i < 60; ++i) EXPECT_TRUE(document.AddDibPage(SmallPage(i)));
+  });
+  for (int round = 0; round < 3000 && document.PageCount() < 60; ++round) {
+    const std::vector<PageInfo> pages = document.Pages();
+    if (pages.empty()) continue;
+    if (round % 3 == 0) document.Move(pages.back().id, 0);
+    else if (round % 7 == 1) document.Remove(pages.front().id);
+    else if (round % 101 == 2) document.Clear();
+  }
+  scan.join();
+  std::set<std::string> listed, ids;
+  for (const std::string& path : document.PagePaths()) listed.insert(fs::path(path).filename().string());
+  for (const PageInfo& page : document.Pages()) ids.insert(page.id);
+  const std::vector<std::string> files = FilesIn(dir.path() / "doc");
+  EXPECT_EQ(std::set<std::string>(files.begin(), files.end()), listed);
+  EXPECT_EQ(ids.size(), document.PageCount()) << "ids are unique";
 }
 
 TEST(Document, PagesAreListedAsTheirPageFilesHoldThem) {
