@@ -8,7 +8,8 @@ namespace fs = std::filesystem;
 
 DocumentRegistry::DocumentRegistry(fs::path root) : root_(std::move(root)) {
   std::error_code error;
-  if (fs::create_directories(root_, error)) fs::permissions(root_, fs::perms::owner_all, fs::perm_options::replace, error);
+  if (fs::create_directories(root_, error))
+    fs::permissions(root_, fs::perms::owner_all, fs::perm_options::replace, error);
 }
 
 std::shared_ptr<Document> DocumentRegistry::For(std::string_view origin) {
@@ -31,7 +32,8 @@ void DocumentRegistry::End(std::string_view origin) {
   std::shared_ptr<Document> ending;
   {
     std::lock_guard lock(mutex_);
-    const auto it = std::find_if(documents_.begin(), documents_.end(), [&](const auto& d) { return d.first == origin; });
+    const auto it =
+        std::find_if(documents_.begin(), documents_.end(), [&](const auto& d) { return d.first == origin; });
     if (it == documents_.end()) return;
     ending = std::move(it->second);
     documents_.erase(it);

@@ -23,9 +23,8 @@ using folvane::test::MakeDib;
 inline constexpr std::int32_t k300Dpi = 11811;  // pixels per metre
 
 // A bitmap of noise over the palette's colours (24 bits: over all colours).
-inline DibFixture Fixture(unsigned bits, std::uint32_t width, std::uint32_t height,
-                          std::vector<DibColour> palette = {}, std::uint32_t seed = 1,
-                          std::int32_t pelsPerMeter = k300Dpi) {
+inline DibFixture Fixture(unsigned bits, std::uint32_t width, std::uint32_t height, std::vector<DibColour> palette = {},
+                          std::uint32_t seed = 1, std::int32_t pelsPerMeter = k300Dpi) {
   DibFixture f;
   f.bitsPerPixel = bits;
   f.width = width;
@@ -37,8 +36,9 @@ inline DibFixture Fixture(unsigned bits, std::uint32_t width, std::uint32_t heig
 }
 
 // A 24-bit bitmap whose every pixel `colour(x, y)` gives (top row first).
-inline std::vector<std::uint8_t> PaintedDib(std::uint32_t width, std::uint32_t height,
-                                            const std::function<folvane::test::Rgb(std::uint32_t, std::uint32_t)>& colour) {
+inline std::vector<std::uint8_t> PaintedDib(
+    std::uint32_t width, std::uint32_t height,
+    const std::function<folvane::test::Rgb(std::uint32_t, std::uint32_t)>& colour) {
   folvane::test::TestDib dib = MakeDib(Fixture(24, width, height));
   const std::uint32_t stride = (width * 3 + 3) / 4 * 4;
   for (std::uint32_t y = 0; y < height; ++y) {
@@ -106,7 +106,8 @@ class SmallFileSystem {
 inline std::vector<std::string> FilesIn(const std::filesystem::path& dir) {
   std::vector<std::string> names;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(dir, error)) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(dir, error))
+    names.push_back(entry.path().filename().string());
   return names;
 }
 

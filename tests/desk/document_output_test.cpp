@@ -103,14 +103,14 @@ TEST(Utf8ToUtf16, KeepsEveryCodePointAndReplacesWhatIsNotUtf8) {
       {"", u""},
       {"abc", u"abc"},
       {"标书", u"标书"},
-      {"\xF0\x9F\x93\x84", u"\U0001F4C4"},                 // beyond the BMP: a surrogate pair
+      {"\xF0\x9F\x93\x84", u"\U0001F4C4"},                    // beyond the BMP: a surrogate pair
       {"\xEF\xBF\xBF\xF4\x8F\xBF\xBF", u"\uFFFF\U0010FFFF"},  // the last of each range
-      {"a\x80z", u"a\uFFFDz"},                             // a stray continuation byte
-      {"\xC0\xAF", u"\uFFFD\uFFFD"},                       // an overlong '/'
-      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},             // an encoded surrogate
-      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},   // past U+10FFFF
-      {"\xE6\xA0", u"\uFFFD"},                             // cut off at the end
-      {"\xE6\xA0z", u"\uFFFDz"},                           // cut off before a letter
+      {"a\x80z", u"a\uFFFDz"},                                // a stray continuation byte
+      {"\xC0\xAF", u"\uFFFD\uFFFD"},                          // an overlong '/'
+      {"\xED\xA0\x80", u"\uFFFD\uFFFD\uFFFD"},                // an encoded surrogate
+      {"\xF4\x90\x80\x80", u"\uFFFD\uFFFD\uFFFD\uFFFD"},      // past U+10FFFF
+      {"\xE6\xA0", u"\uFFFD"},                                // cut off at the end
+      {"\xE6\xA0z", u"\uFFFDz"},                              // cut off before a letter
       {std::string("a\0b", 3), std::u16string(u"a\0b", 3)},
   };
   for (const auto& [utf8, utf16] : cases) EXPECT_EQ(Utf8ToUtf16(utf8), utf16) << utf8;
@@ -130,7 +130,10 @@ TEST(BindPdf, ReportsWhatWentWrongAndLeavesNoFile) {
   };
   const Case cases[] = {
       {"no pages", {}, dir / "out.pdf", OutputOutcome::kNoPages, folvane::msg::kPdfNoPage},
-      {"no readable page", {dir / "junk.tif", dir / "gone.tif"}, dir / "out.pdf", OutputOutcome::kNoPages,
+      {"no readable page",
+       {dir / "junk.tif", dir / "gone.tif"},
+       dir / "out.pdf",
+       OutputOutcome::kNoPages,
        folvane::msg::kPdfNoPage},
       {"no such folder", pages, dir / "missing/out.pdf", OutputOutcome::kFailed, folvane::msg::kPdfCannotCreate},
   };
@@ -187,13 +190,9 @@ TEST(ThumbnailSize, FitsTheLongestSideAndNeverEnlarges) {
     PixelSize thumb;
   } cases[] = {
       {{2480, 3508}, 256, {181, 256}},  // A4 at 300 dpi
-      {{3508, 2480}, 256, {256, 181}},
-      {{100, 50}, 256, {100, 50}},
-      {{256, 256}, 256, {256, 256}},
-      {{257, 1}, 256, {256, 1}},
-      {{1, 100000}, 256, {1, 256}},      // never a side of 0
-      {{131072, 131072}, 256, {256, 256}},
-      {{300, 200}, 0, {1, 1}},
+      {{3508, 2480}, 256, {256, 181}},     {{100, 50}, 256, {100, 50}},  {{256, 256}, 256, {256, 256}},
+      {{257, 1}, 256, {256, 1}},           {{1, 100000}, 256, {1, 256}},  // never a side of 0
+      {{131072, 131072}, 256, {256, 256}}, {{300, 200}, 0, {1, 1}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ThumbnailSize(c.page, c.maxSide), c.thumb) << c.page.width << "x" << c.page.height << " " << c.maxSide;
@@ -223,7 +222,8 @@ TEST(ThumbnailPng, EachPixelIsTheAverageOfItsPartOfThePage) {
   // transposed thumbnail shows at once.
   const std::uint32_t w = 600, h = 400;
   const auto colour = [&](std::uint32_t x, std::uint32_t y) {
-    return folvane::test::Rgb{static_cast<std::uint8_t>(x * 255 / (w - 1)), static_cast<std::uint8_t>(y * 255 / (h - 1)), 77};
+    return folvane::test::Rgb{static_cast<std::uint8_t>(x * 255 / (w - 1)),
+                              static_cast<std::uint8_t>(y * 255 / (h - 1)), 77};
   };
   const PageInfo info = *document.AddDibPage(test::PaintedDib(w, h, colour));
   const test::DecodedPng thumb = test::DecodePng(*ThumbnailPng(*document.PagePath(info.id)));
@@ -266,8 +266,8 @@ TEST(ThumbnailPng, ASmallPageKeepsItsPixels) {
     for (std::size_t i = 0; i < page.pixels.size(); ++i) {
       const folvane::test::Rgb want = page.pixels[i];
       const std::uint8_t* got = &thumb.pixels[i * static_cast<std::size_t>(c.channels)];
-      const folvane::test::Rgb have = c.channels == 1 ? folvane::test::Rgb{got[0], got[0], got[0]}
-                                                      : folvane::test::Rgb{got[0], got[1], got[2]};
+      const folvane::test::Rgb have =
+          c.channels == 1 ? folvane::test::Rgb{got[0], got[0], got[0]} : folvane::test::Rgb{got[0], got[1], got[2]};
       ASSERT_EQ(have, want) << c.what << " pixel " << i;
     }
   }
