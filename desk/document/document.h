@@ -9,11 +9,14 @@
 // and remove them on the server's.
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace bidder::desk {
@@ -65,9 +68,16 @@ class Document {
     PageInfo info;
     std::string path;
   };
+  std::error_code MakeFolder() const;
+  void RemovePageFile(const std::string& path);  // with mutex_ held
+
   mutable std::mutex mutex_;
-  std::filesystem::path folder_;
+  const std::filesystem::path folder_;
   std::vector<Entry> pages_;
+  // Page files that could not be removed when their page went (a reader
+  // still had them open, on systems that refuse that); tried again by
+  // Clear(), and gone with the folder at the latest.
+  std::vector<std::string> leftovers_;
   std::uint64_t nextNumber_ = 1;
   std::uint64_t revision_ = 0;
 };
