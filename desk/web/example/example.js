@@ -147,6 +147,9 @@ async function onScan() {
   try {
     const { added, total } = await desk.scan(settings);
     $("scan-status").textContent = `本次扫描 ${added} 页，共 ${total} 页`;
+  } catch (error) {
+    $("scan-status").textContent = "";
+    throw error;
   } finally {
     scanControl = null;
   }
