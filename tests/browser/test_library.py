@@ -6,6 +6,7 @@ download or hold two scanners on demand.
 """
 import hashlib
 import os
+import shutil
 import socket
 import sys
 import tempfile
@@ -108,6 +109,13 @@ def downloaded(folder, name, seconds=20):
 def group_control():
     port = free_port()
     downloads = tempfile.mkdtemp(prefix="desk-downloads.")
+    try:
+        control_in_browser(port, downloads)
+    finally:
+        shutil.rmtree(downloads, ignore_errors=True)
+
+
+def control_in_browser(port, downloads):
     with harness.static_site() as origin, FakeDesk(port, origin) as fake, harness.browser(downloads=downloads) as driver:
         driver.get(origin + "/example/index.html")
         session(driver, port)
