@@ -25,6 +25,7 @@ packages=(
   libtiff-dev libpng-dev zlib1g-dev libdeflate-dev libssl-dev openssl
   nlohmann-json3-dev libboost-dev
   qpdf poppler-utils libtiff-tools python3-img2pdf
+  chromium chromium-driver python3-selenium
 )
 
 missing=()
