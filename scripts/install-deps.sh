@@ -25,7 +25,8 @@ packages=(
   libtiff-dev libpng-dev zlib1g-dev libdeflate-dev libssl-dev openssl
   nlohmann-json3-dev libboost-dev
   qpdf poppler-utils libtiff-tools python3-img2pdf
-  chromium chromium-driver python3-selenium
+  libsane-dev sane-utils curl
+  chromium chromium-driver python3-selenium fonts-wqy-microhei
 )
 
 missing=()
