@@ -71,6 +71,12 @@ ScanOutcome RunScanLoop(ScanDevice& device, const ScanPlan& plan, ScanSink& sink
   std::uint32_t pages = 0;
   PageBuilder builder(plan.bilevelFromGrey);
   std::vector<std::uint8_t> chunk(kReadChunk);
+  // Once cancelled, whatever the device says next (an I/O error, the end of
+  // a frame cut short) is the cancel's doing, and the page under way is not
+  // a whole page.
+  auto ending = [&](DeviceStatus status) {
+    return cancelRequested.load() ? Failed(pages, ErrorReason::kCancelled) : FaultOutcome(status, pages, sink);
+  };
   for (;;) {
     if (cancelRequested.load()) return Failed(pages, ErrorReason::kCancelled);
     // One page: one frame, or three of one colour each.
@@ -81,21 +87,22 @@ ScanOutcome RunScanLoop(ScanDevice& device, const ScanPlan& plan, ScanSink& sink
         sink.OnStatus("feeder-empty");
         return ScanOutcome{pages, std::nullopt, {}};
       }
-      if (status != DeviceStatus::kGood) return FaultOutcome(status, pages, sink);
+      if (status != DeviceStatus::kGood) return ending(status);
       FrameParameters frame;
       status = device.Parameters(frame);
-      if (status != DeviceStatus::kGood) return FaultOutcome(status, pages, sink);
+      if (status != DeviceStatus::kGood) return ending(status);
       if (const PageFault fault = builder.BeginFrame(frame); fault != PageFault::kNone)
         return PageFaultOutcome(fault, pages);
       for (;;) {
         std::size_t got = 0;
         status = device.Read(chunk, got);
         if (status == DeviceStatus::kEof) break;
-        if (status != DeviceStatus::kGood) return FaultOutcome(status, pages, sink);
+        if (status != DeviceStatus::kGood) return ending(status);
         if (got > chunk.size()) return PageFaultOutcome(PageFault::kBadParameters, pages);
         if (const PageFault fault = builder.Feed(std::span(chunk).first(got)); fault != PageFault::kNone)
           return PageFaultOutcome(fault, pages);
       }
+      if (cancelRequested.load()) return Failed(pages, ErrorReason::kCancelled);
       builder.EndFrame();
       if (frame.lastFrame) break;
     }

@@ -16,10 +16,11 @@ struct ScanPlan {
   bool bilevelFromGrey = false;  // black and white made here from grey
 };
 
-// Runs on the caller's thread. `cancelRequested` is checked between pages;
-// within a page the device's own cancel (ScanDevice::Cancel from another
-// thread) ends the read. Leaves the device started or not: the caller
-// cancels it before closing.
+// Runs on the caller's thread. `cancelRequested` is checked between pages
+// and frames, and decides how a read that fails ends; within a page the
+// device's own cancel (ScanDevice::Cancel from another thread) ends the
+// read. A page cut short by a cancel is not delivered. Leaves the device
+// started or not: the caller cancels it before closing.
 ScanOutcome RunScanLoop(ScanDevice& device, const ScanPlan& plan, ScanSink& sink,
                         const std::atomic<bool>& cancelRequested);
 

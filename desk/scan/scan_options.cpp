@@ -72,7 +72,9 @@ std::optional<std::string> ChooseSource(const std::vector<DeviceOption>& options
   if (!option) return std::nullopt;
   if (wanted == ScanSource::kFlatbed) {
     for (const std::string& name : option->stringList) {
-      if (ContainsIgnoringCase(name, "flatbed") || ContainsIgnoringCase(name, "platen")) return name;
+      if (ContainsIgnoringCase(name, "flatbed") || ContainsIgnoringCase(name, "platen") ||
+          ContainsIgnoringCase(name, "document table"))
+        return name;
     }
     return std::nullopt;
   }
