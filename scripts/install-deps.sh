@@ -24,6 +24,7 @@ packages=(
   googletest libgtest-dev
   libtiff-dev libpng-dev zlib1g-dev libdeflate-dev libssl-dev openssl
   nlohmann-json3-dev libboost-dev
+  libsane-dev sane-utils
   qpdf poppler-utils libtiff-tools python3-img2pdf
 )
 

@@ -101,6 +101,9 @@ void ReadConstraint(const SANE_Option_Descriptor& d, DeviceOption& option) {
   }
 }
 
+// More options than any device has: a count beyond it is a broken one.
+constexpr SANE_Int kMaxOptions = 4096;
+
 std::mutex libraryMutex;
 int libraryHolders = 0;  // under libraryMutex
 // sane_get_devices' list lives until its next call.
@@ -158,6 +161,7 @@ std::vector<DeviceOption> SaneDevice::Options() {
   std::vector<DeviceOption> options;
   SANE_Int count = 0;
   if (sane_control_option(m_handle, 0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD) return options;
+  count = std::min<SANE_Int>(count, kMaxOptions);
   for (SANE_Int i = 1; i < count; ++i) {
     const SANE_Option_Descriptor* d = sane_get_option_descriptor(m_handle, i);
     if (!d) continue;
