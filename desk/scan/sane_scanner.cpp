@@ -76,8 +76,16 @@ class SaneScanners final : public ScannerBackend {
 
   std::vector<ScannerEntry> List() override {
     if (!m_library) return {};
+    {
+      // Backends are not made to list devices while one of theirs scans on
+      // another thread: a page that asks meanwhile gets the last list.
+      std::lock_guard lock(m_runningMutex);
+      if (m_running) return m_lastEntries;
+    }
     std::vector<ScannerEntry> entries = m_library->Devices();
     if (!entries.empty()) entries.front().isDefault = true;
+    std::lock_guard lock(m_runningMutex);
+    m_lastEntries = entries;
     return entries;
   }
 
@@ -131,6 +139,7 @@ class SaneScanners final : public ScannerBackend {
   std::atomic<bool> m_cancelRequested{false};
   std::mutex m_runningMutex;
   SaneDevice* m_running = nullptr;  // the open device of the scan under way
+  std::vector<ScannerEntry> m_lastEntries;
 };
 
 }  // namespace
