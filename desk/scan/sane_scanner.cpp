@@ -82,7 +82,11 @@ class SaneScanners final : public ScannerBackend {
       std::lock_guard lock(m_runningMutex);
       if (m_running) return m_lastEntries;
     }
-    std::vector<ScannerEntry> entries = m_library->Devices();
+    std::vector<ScannerEntry> entries;
+    {
+      std::lock_guard opening(m_openingMutex);
+      entries = m_library->Devices();
+    }
     if (!entries.empty()) entries.front().isDefault = true;
     std::lock_guard lock(m_runningMutex);
     m_lastEntries = entries;
@@ -92,6 +96,8 @@ class SaneScanners final : public ScannerBackend {
   ScanOutcome Scan(const ScanSettings& settings, ScanSink& sink) override {
     m_cancelRequested = false;
     if (!m_library) return ScanOutcome{0, ErrorReason::kNoScanner, {}};
+    // Listing and opening are not overlapped with a page's List().
+    std::unique_lock opening(m_openingMutex);
     const std::vector<ScannerEntry> entries = m_library->Devices();
     std::string name;
     if (settings.scanner) {
@@ -114,6 +120,7 @@ class SaneScanners final : public ScannerBackend {
       std::lock_guard lock(m_runningMutex);
       m_running = device.get();
     }
+    opening.unlock();
     Configured configured = Configure(*device, settings, m_presets);
     ScanOutcome outcome = std::holds_alternative<ScanOutcome>(configured)
                               ? std::get<ScanOutcome>(configured)
@@ -140,6 +147,7 @@ class SaneScanners final : public ScannerBackend {
   std::mutex m_runningMutex;
   SaneDevice* m_running = nullptr;  // the open device of the scan under way
   std::vector<ScannerEntry> m_lastEntries;
+  std::mutex m_openingMutex;  // held while devices are listed or one is opened
 };
 
 }  // namespace
