@@ -22,7 +22,7 @@
 #include <utility>
 
 #include "desk/access/request_gate.h"
-#include "desk/server/random_id.h"
+#include "random/random_hex.h"
 
 namespace bidder::desk {
 namespace {

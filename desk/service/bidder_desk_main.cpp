@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "desk/server/random_id.h"
+#include "random/random_hex.h"
 #include "desk/server/server.h"
 #include "desk/service/allowed_origins.h"
 #include "desk/service/options.h"
