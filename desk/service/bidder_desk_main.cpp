@@ -60,7 +60,7 @@ int Serve(const ServiceOptions& options, ServiceLog& log) {
   facts.instance = RandomHex(16);
   facts.blobBytes = kBlobBytesLimit;
   facts.workBytes = kWorkBytesLimit;
-  ServiceBackend backend(std::move(facts));
+  ServiceBackend backend(std::move(facts), workDir->Path());
 
   ServerConfig config;
   config.ports = CandidatePorts(options);
