@@ -135,14 +135,20 @@ class BlobUpload final : public BlobTransfer {
     BrokenOff(ec.message());
   }
 
+  // Runs in a completion handler: nothing may escape into the server's loop.
   void Finish() {
-    parser_.reset();  // the file is closed before the store looks at it
-    const BlobStore::Upload upload = *std::exchange(upload_, std::nullopt);
-    const std::optional<BlobRef> ref = Store().FinishUpload(upload, true);
-    exchange_.keepAlive = requestKeepAlive_;
-    if (!ref) return Answer(http::status::internal_server_error, "the blob was not kept");
-    Answer(http::status::created, "blob",
-           R"({"blob":")" + ref->url + R"(","size":)" + std::to_string(ref->size) + "}");
+    try {
+      parser_.reset();  // the file is closed before the store looks at it
+      const std::optional<BlobRef> ref = Store().FinishUpload(*upload_, true);
+      upload_.reset();
+      exchange_.keepAlive = requestKeepAlive_;
+      if (!ref) return Answer(http::status::internal_server_error, "the blob was not kept");
+      Answer(http::status::created, "blob",
+             R"({"blob":")" + ref->url + R"(","size":)" + std::to_string(ref->size) + "}");
+    } catch (const std::exception& e) {
+      Abandon();
+      BrokenOff(e.what());
+    }
   }
 
   // The file goes unless the whole body has arrived and been handed over.
