@@ -9,6 +9,8 @@
 
 namespace bidder::desk {
 
+class BlobStore;  // desk/blobs/blob_store.h
+
 // One WebSocket conversation as the backend sees it.
 struct SessionContext {
   std::string origin;      // the page's allowed origin, normalised
@@ -28,6 +30,11 @@ class SessionChannel {
 // most one text message out (empty: nothing to answer, as for a JSON-RPC
 // notification). Called on the server's thread, one message at a time; an
 // exception ends that session only.
+//
+// The handler is destroyed on the server's thread as soon as its session
+// ends (the page closed it or went away, the service closed it, or the
+// service stops), whatever of the connection is still to finish: its
+// destructor is the place to stop the session's work (a running scan).
 class MessageHandler {
  public:
   virtual ~MessageHandler() = default;
@@ -44,6 +51,10 @@ class DeskBackend {
   // A new page's conversation; `channel` stays valid as long as the handler.
   virtual std::unique_ptr<MessageHandler> OpenSession(const SessionContext& session,
                                                       std::shared_ptr<SessionChannel> channel) = 0;
+  // The files that travel beside the sessions (POST and GET /v1/blobs). The
+  // server ends a session's blobs when the session ends and expires unused
+  // ones now and then.
+  virtual BlobStore& Blobs() = 0;
 };
 
 }  // namespace bidder::desk

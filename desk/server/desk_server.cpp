@@ -1,79 +1,31 @@
 // The only translation unit that includes Boost.Beast and Boost.Asio (see
-// server.h). Modelled on Beast's own small servers: a listener per loopback
+// server.h), in parts: beast_connection.h (what connections share),
+// beast_websocket.h (a page's session), beast_blobs.h (blobs in and out),
+// and here the HTTP session that reads requests, the listeners and the
+// server. Modelled on Beast's own small servers: a listener per loopback
 // address, an HTTP session per connection that reads one request's headers
-// at a time, and a WebSocket session once a page has upgraded. One thread
-// runs them all, so the shared state needs no locks; only a SessionChannel
-// may be called from elsewhere, and it posts onto that thread.
+// at a time and hands the connection on to a WebSocket session or a blob
+// transfer. One thread runs them all, so the shared state needs no locks;
+// only a SessionChannel may be called from elsewhere, and it posts onto that
+// thread.
 #include "desk/server/server.h"
 
-#include <boost/asio/io_context.hpp>
-#include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/ip/v6_only.hpp>
-#include <boost/asio/post.hpp>
 #include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <boost/beast/core.hpp>
-#include <boost/beast/http.hpp>
-#include <boost/beast/websocket.hpp>
 #include <csignal>
-#include <deque>
 #include <exception>
+#include <limits>
 #include <optional>
 #include <utility>
 
 #include "desk/access/request_gate.h"
-#include "desk/server/random_id.h"
+#include "desk/server/beast_blobs.h"
+#include "desk/server/beast_connection.h"
+#include "desk/server/beast_websocket.h"
 
 namespace bidder::desk {
 namespace {
-
-namespace asio = boost::asio;
-namespace beast = boost::beast;
-namespace http = beast::http;
-namespace websocket = beast::websocket;
-using tcp = asio::ip::tcp;
-using Request = http::request<http::empty_body>;
-
-// What every connection of one server shares.
-struct Shared {
-  const ServerConfig& config;
-  DeskBackend& backend;
-  std::uint16_t port = 0;
-  std::size_t openConnections = 0;
-
-  void Log(std::string_view line) const {
-    if (config.log) config.log(line);
-  }
-};
-
-// One of the bounded places for open connections, held as long as the
-// connection lives (through its upgrade to a WebSocket).
-class ConnectionPlace {
- public:
-  explicit ConnectionPlace(Shared& shared) : shared_(&shared) { ++shared_->openConnections; }
-  ~ConnectionPlace() {
-    if (shared_) --shared_->openConnections;
-  }
-  ConnectionPlace(ConnectionPlace&& other) noexcept : shared_(std::exchange(other.shared_, nullptr)) {}
-  ConnectionPlace(const ConnectionPlace&) = delete;
-  ConnectionPlace& operator=(const ConnectionPlace&) = delete;
-  ConnectionPlace& operator=(ConnectionPlace&&) = delete;
-
- private:
-  Shared* shared_;
-};
-
-std::string_view View(beast::string_view text) { return {text.data(), text.size()}; }
-
-// Text a page chose (a path, a method) as it may go into a log line: printable
-// ASCII only, and not without end.
-std::string ForLog(std::string_view text) {
-  constexpr std::size_t kMaxChars = 200;
-  std::string shown;
-  for (char c : text.substr(0, kMaxChars)) shown.push_back(c >= 0x20 && c < 0x7f ? c : '?');
-  if (text.size() > kMaxChars) shown += "...";
-  return shown;
-}
 
 std::string PeerName(const tcp::socket& socket) {
   beast::error_code ec;
@@ -96,170 +48,48 @@ std::optional<std::string_view> SingleField(const http::fields& fields, std::str
   return View(first->value());
 }
 
-std::string_view PathOf(std::string_view target) { return target.substr(0, target.find('?')); }
+constexpr std::string_view kBlobsPath = "/v1/blobs";
+constexpr std::string_view kBlobPathPrefix = "/v1/blobs/";
 
-std::string HeaderValue(const std::vector<HttpHeader>& headers, std::string_view name) {
-  for (const HttpHeader& header : headers) {
-    if (header.name == name) return header.value;
-  }
-  return {};
-}
-
-class WebSocketSession;
-
-// The way back to a page from any thread: onto the server's thread, then
-// into the session's queue if the session is still open.
-class QueuedChannel final : public SessionChannel {
- public:
-  QueuedChannel(asio::any_io_executor executor, std::weak_ptr<WebSocketSession> session)
-      : executor_(std::move(executor)), session_(std::move(session)) {}
-  void Send(std::string text) override;
-
- private:
-  asio::any_io_executor executor_;
-  std::weak_ptr<WebSocketSession> session_;
-};
-
-class WebSocketSession : public std::enable_shared_from_this<WebSocketSession> {
- public:
-  WebSocketSession(beast::tcp_stream stream, Shared& shared, ConnectionPlace place, std::string peer, std::string origin)
-      : socket_(std::move(stream)), shared_(shared), place_(std::move(place)), peer_(std::move(peer)) {
-    context_.origin = std::move(origin);
-  }
-
-  void Start(Request request, std::vector<HttpHeader> headers) {
-    request_ = std::move(request);
-    beast::get_lowest_layer(socket_).expires_never();
-    websocket::stream_base::timeout timeout = websocket::stream_base::timeout::suggested(beast::role_type::server);
-    // A page that vanished without closing (a killed browser) answers no ping.
-    timeout.idle_timeout = std::chrono::seconds(60);
-    timeout.keep_alive_pings = true;
-    socket_.set_option(timeout);
-    socket_.read_message_max(shared_.config.limits.messageBytes);
-    socket_.set_option(websocket::stream_base::decorator([headers = std::move(headers)](websocket::response_type& response) {
-      for (const HttpHeader& header : headers) response.set(header.name, header.value);
-    }));
-    socket_.async_accept(request_, beast::bind_front_handler(&WebSocketSession::OnAccepted, shared_from_this()));
-  }
-
-  void Queue(std::string text) {
-    if (closing_) return;
-    if (outgoing_.size() >= shared_.config.limits.queuedMessages) {
-      shared_.Log("session " + peer_ + " closed: the page reads nothing of what is sent to it");
-      return Close(websocket::close_code::policy_error);
-    }
-    outgoing_.push_back(std::move(text));
-    if (outgoing_.size() == 1) WriteFront();
-  }
-
- private:
-  void OnAccepted(beast::error_code ec) {
-    if (ec) return shared_.Log("session " + peer_ + " not opened: " + ec.message());
-    try {
-      context_.sessionKey = RandomHex(16);
-      auto channel = std::make_shared<QueuedChannel>(socket_.get_executor(), weak_from_this());
-      handler_ = shared_.backend.OpenSession(context_, std::move(channel));
-      Queue(shared_.backend.SessionReadyJson(context_));
-    } catch (const std::exception& e) {
-      shared_.Log("session " + peer_ + " not opened: " + e.what());
-      return Close(websocket::close_code::internal_error);
-    }
-    shared_.Log("session " + peer_ + " opened for " + ForLog(context_.origin));
-    ReadNext();
-  }
-
-  void ReadNext() {
-    socket_.async_read(incoming_, beast::bind_front_handler(&WebSocketSession::OnRead, shared_from_this()));
-  }
-
-  void OnRead(beast::error_code ec, std::size_t) {
-    if (ec) {
-      if (ec != websocket::error::closed) shared_.Log("session " + peer_ + " ended: " + ec.message());
-      return;
-    }
-    if (!socket_.got_text()) {
-      shared_.Log("session " + peer_ + " closed: a binary message");
-      return Close(websocket::close_code::unknown_data);
-    }
-    std::string answer;
-    try {
-      const std::string text = beast::buffers_to_string(incoming_.data());
-      incoming_.consume(incoming_.size());
-      answer = handler_->OnMessage(text);
-    } catch (const std::exception& e) {
-      shared_.Log("session " + peer_ + " closed: " + e.what());
-      return Close(websocket::close_code::internal_error);
-    }
-    if (!answer.empty()) Queue(std::move(answer));
-    ReadNext();
-  }
-
-  void WriteFront() {
-    socket_.text(true);
-    socket_.async_write(asio::buffer(outgoing_.front()),
-                        beast::bind_front_handler(&WebSocketSession::OnWritten, shared_from_this()));
-  }
-
-  void OnWritten(beast::error_code ec, std::size_t) {
-    if (ec) return;  // the read side sees the same end and logs it
-    outgoing_.pop_front();
-    if (!outgoing_.empty() && !closing_) WriteFront();
-  }
-
-  void Close(websocket::close_code code) {
-    if (closing_) return;
-    closing_ = true;
-    socket_.async_close(code, [self = shared_from_this()](beast::error_code) {});
-  }
-
-  websocket::stream<beast::tcp_stream> socket_;
-  Shared& shared_;
-  ConnectionPlace place_;
-  std::string peer_;
-  Request request_;
-  SessionContext context_;
-  std::unique_ptr<MessageHandler> handler_;
-  beast::flat_buffer incoming_;
-  std::deque<std::string> outgoing_;
-  bool closing_ = false;
-};
-
-void QueuedChannel::Send(std::string text) {
-  asio::post(executor_, [session = session_, text = std::move(text)]() mutable {
-    if (auto open = session.lock()) open->Queue(std::move(text));
-  });
+// A blob's id stays out of the log: with a session key it is the blob.
+std::string PathForLog(std::string_view path) {
+  return path.starts_with(kBlobPathPrefix) ? std::string(kBlobPathPrefix) + "*" : ForLog(path);
 }
 
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
  public:
-  HttpSession(tcp::socket socket, Shared& shared, ConnectionPlace place, std::string peer)
-      : stream_(std::move(socket)), shared_(shared), place_(std::move(place)), peer_(std::move(peer)) {}
+  HttpSession(Connection connection, Shared& shared) : connection_(std::move(connection)), shared_(shared) {}
 
   void ReadHead() {
     parser_.emplace();
     parser_->header_limit(static_cast<std::uint32_t>(shared_.config.limits.headerBytes));
-    stream_.expires_after(shared_.config.limits.headerTime);
-    http::async_read_header(stream_, buffer_, *parser_,
+    // Bodies are judged by the routes that read them (an upload against the
+    // blob limit): the headers of a large one are read like any others.
+    // (No limit as boost::none: Boost 1.74 compares a length with it as larger.)
+    parser_->body_limit(std::numeric_limits<std::uint64_t>::max());
+    connection_.stream.expires_after(shared_.config.limits.headerTime);
+    http::async_read_header(connection_.stream, connection_.buffer, *parser_,
                             beast::bind_front_handler(&HttpSession::OnHead, shared_from_this()));
   }
 
  private:
   void OnHead(beast::error_code ec, std::size_t) {
     if (ec) {
-      if (ec != http::error::end_of_stream) shared_.Log("connection " + peer_ + " closed: " + ec.message());
-      return Close();
+      if (ec != http::error::end_of_stream) shared_.Log("connection " + connection_.peer + " closed: " + ec.message());
+      return CloseStream(connection_.stream);
     }
     try {
       Serve();
     } catch (const std::exception& e) {
-      shared_.Log("connection " + peer_ + " closed: " + e.what());
-      Close();
+      shared_.Log("connection " + connection_.peer + " closed: " + e.what());
+      // Once handed on, the connection closes with its new owner.
+      if (!handedOn_) CloseStream(connection_.stream);
     }
   }
 
-  // The gate first, on the headers alone; the body (if any) is never read
-  // by the routes there are, so a connection that sent one is closed after
-  // the answer.
+  // The gate first, on the headers alone. Only an upload reads a body, once
+  // its checks have passed; after any other answer a connection that sent
+  // one is closed.
   void Serve() {
     const Request& request = parser_->get();
     bool repeated = false;
@@ -276,12 +106,13 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     GateDecision decision = DecideRequest(head, *shared_.config.origins, shared_.port);
     if (repeated) decision.reason = "a repeated header";
 
-    method_ = ForLog(head.method);
-    path_ = ForLog(PathOf(head.target));
-    keepAlive_ = request.keep_alive() && parser_->is_done();
+    exchange_.method = ForLog(head.method);
+    exchange_.path = PathForLog(PathOf(head.target));
+    exchange_.version = request.version();
+    exchange_.keepAlive = request.keep_alive() && parser_->is_done();
     switch (decision.verdict) {
       case GateVerdict::kForbidden:
-        keepAlive_ = false;
+        exchange_.keepAlive = false;
         return Answer(http::status::forbidden, std::move(decision.headers), decision.reason);
       case GateVerdict::kPreflight:
         return Answer(http::status::no_content, std::move(decision.headers), decision.reason);
@@ -308,7 +139,32 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
       }
       return Upgrade(std::move(decision));
     }
+    if (path == kBlobsPath || path.starts_with(kBlobPathPrefix)) return RouteBlob(std::move(decision), path);
     Answer(http::status::not_found, std::move(decision.headers), "no such path");
+  }
+
+  // Everything a transfer needs is decided here, on the headers: the key
+  // and the method. The transfer takes the connection from there.
+  void RouteBlob(GateDecision decision, std::string_view path) {
+    std::optional<BlobOwner> owner = BlobOwnerOf(shared_, decision);
+    if (!owner) {
+      decision.headers.push_back({"WWW-Authenticate", "Bearer"});
+      return Answer(http::status::unauthorized, std::move(decision.headers), "no open session with this key");
+    }
+    const http::verb method = parser_->get().method();
+    if (path == kBlobsPath) {
+      if (method != http::verb::post) return NotAllowed(std::move(decision.headers), "POST");
+      handedOn_ = true;
+      auto upload = std::make_shared<BlobUpload>(std::move(connection_), shared_, exchange_, std::move(*owner),
+                                                 std::move(decision.headers));
+      return upload->Start(std::move(*parser_));
+    }
+    if (method != http::verb::get) return NotAllowed(std::move(decision.headers), "GET");
+    const std::string id(path.substr(kBlobPathPrefix.size()));
+    handedOn_ = true;
+    auto download = std::make_shared<BlobDownload>(std::move(connection_), shared_, exchange_, std::move(*owner),
+                                                   std::move(decision.headers));
+    download->Start(id);
   }
 
   void NotAllowed(std::vector<HttpHeader> headers, const char* allow) {
@@ -316,49 +172,39 @@ class HttpSession : public std::enable_shared_from_this<HttpSession> {
     Answer(http::status::method_not_allowed, std::move(headers), "method");
   }
 
-  void Answer(http::status status, std::vector<HttpHeader> headers, std::string_view reason, std::string json = {}) {
-    shared_.Log(peer_ + " " + method_ + " " + path_ + " " + std::to_string(static_cast<unsigned>(status)) + " " +
-                std::string(reason));
-    response_ = http::response<http::string_body>(status, parser_->get().version());
-    for (const HttpHeader& header : headers) response_.set(header.name, header.value);
-    if (!json.empty()) response_.set(http::field::content_type, "application/json");
-    response_.body() = std::move(json);
-    response_.keep_alive(keepAlive_);
-    response_.prepare_payload();
-    stream_.expires_after(shared_.config.limits.writeTime);
-    http::async_write(stream_, response_, beast::bind_front_handler(&HttpSession::OnAnswered, shared_from_this()));
+  void Answer(http::status status, const std::vector<HttpHeader>& headers, std::string_view reason,
+              std::string json = {}) {
+    response_ = MakeAnswer(shared_, connection_.peer, exchange_, status, headers, reason, std::move(json));
+    connection_.stream.expires_after(shared_.config.limits.writeTime);
+    http::async_write(connection_.stream, response_,
+                      beast::bind_front_handler(&HttpSession::OnAnswered, shared_from_this()));
   }
 
   void OnAnswered(beast::error_code ec, std::size_t) {
-    if (ec || !keepAlive_) return Close();
+    if (ec || !exchange_.keepAlive) return CloseStream(connection_.stream);
     ReadHead();
   }
 
   void Upgrade(GateDecision decision) {
-    shared_.Log(peer_ + " " + method_ + " " + path_ + " 101 " + decision.reason);
+    shared_.Log(connection_.peer + " " + exchange_.method + " " + exchange_.path + " 101 " + decision.reason);
     std::string origin = HeaderValue(decision.headers, "Access-Control-Allow-Origin");
-    auto session = std::make_shared<WebSocketSession>(std::move(stream_), shared_, std::move(place_), peer_,
-                                                      std::move(origin));
+    handedOn_ = true;
+    auto session = std::make_shared<WebSocketSession>(std::move(connection_.stream), shared_,
+                                                      std::move(connection_.place), connection_.peer, std::move(origin));
     session->Start(parser_->release(), std::move(decision.headers));
   }
 
-  void Close() {
-    beast::error_code ignored;
-    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-    stream_.close();
-  }
-
-  beast::tcp_stream stream_;
+  Connection connection_;
   Shared& shared_;
-  ConnectionPlace place_;
-  std::string peer_;
-  beast::flat_buffer buffer_;
   std::optional<http::request_parser<http::empty_body>> parser_;
+  Exchange exchange_;
   http::response<http::string_body> response_;
-  std::string method_;
-  std::string path_;
-  bool keepAlive_ = false;
+  bool handedOn_ = false;
 };
+
+void ReadNextRequest(Connection connection, Shared& shared) {
+  std::make_shared<HttpSession>(std::move(connection), shared)->ReadHead();
+}
 
 // Accepts on one address; decides about each connection before it reads a
 // byte: the bound on connections, then the peer's OS user.
@@ -401,7 +247,7 @@ class Listener : public std::enable_shared_from_this<Listener> {
     }
     if (!decision.allowed) return shared_.Log("connection " + peer + " closed unanswered: " + decision.why);
     shared_.Log("connection " + peer + " accepted: " + decision.why);
-    std::make_shared<HttpSession>(std::move(socket), shared_, ConnectionPlace(shared_), peer)->ReadHead();
+    ReadNextRequest(Connection{beast::tcp_stream(std::move(socket)), {}, ConnectionPlace(shared_), peer}, shared_);
   }
 
   tcp::acceptor acceptor_;
@@ -425,7 +271,7 @@ bool Listen(tcp::acceptor& acceptor, const tcp::endpoint& endpoint, beast::error
 class BeastServer final : public DeskServer {
  public:
   BeastServer(const ServerConfig& config, DeskBackend& backend)
-      : shared_{config, backend}, signals_(io_, SIGINT, SIGTERM) {}
+      : shared_{config, backend, 0, 0, {}}, signals_(io_, SIGINT, SIGTERM) {}
 
   bool Open(OpenError& error, std::string& message) {
     for (std::uint16_t port : shared_.config.ports) {
@@ -460,6 +306,7 @@ class BeastServer final : public DeskServer {
       io_.stop();
     });
     for (const auto& listener : listeners_) listener->Accept();
+    ExpireBlobsLater();
     io_.run();
     return caught;
   }
@@ -468,6 +315,22 @@ class BeastServer final : public DeskServer {
 
  private:
   enum class PortResult { kListening, kTaken, kFailed };
+
+  // Blobs nobody used for their lifetime go within this much longer.
+  static constexpr std::chrono::seconds kExpiryPeriod{30};
+
+  void ExpireBlobsLater() {
+    expiry_.expires_after(kExpiryPeriod);
+    expiry_.async_wait([this](const beast::error_code& ec) {
+      if (ec) return;
+      try {
+        shared_.backend.Blobs().Expire();
+      } catch (const std::exception& e) {
+        shared_.Log(std::string("expiring blobs failed: ") + e.what());
+      }
+      ExpireBlobsLater();
+    });
+  }
 
   PortResult TryPort(std::uint16_t port, std::string& message) {
     beast::error_code ec;
@@ -494,6 +357,7 @@ class BeastServer final : public DeskServer {
   Shared shared_;
   asio::io_context io_{1};
   asio::signal_set signals_;
+  asio::steady_timer expiry_{io_};
   std::vector<std::shared_ptr<Listener>> listeners_;
 };
 

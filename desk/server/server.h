@@ -33,7 +33,10 @@ struct ServerLimits {
   std::size_t connections = 64;  // open at once, WebSocket sessions included
   std::size_t headerBytes = 16 * 1024;
   std::chrono::seconds headerTime{10};  // to send a request's headers
-  std::chrono::seconds writeTime{30};
+  std::chrono::seconds writeTime{30};  // to take an answer, or one piece of a blob's
+  // The longest pause in a blob's body as a page sends it: a page that sent
+  // less than it declared loses the connection, and the upload its file.
+  std::chrono::seconds bodyPause{15};
   // One WebSocket message from a page: a request is a method name and a few
   // short parameters (bytes travel as blobs), so 64 KiB is far more than any needs.
   std::size_t messageBytes = 64 * 1024;

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "desk/scan/scanner.h"
-#include "desk/server/random_id.h"
+#include "random/random_hex.h"
 #include "desk/server/server.h"
 #include "desk/service/allowed_origins.h"
 #include "desk/service/options.h"

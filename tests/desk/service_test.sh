@@ -143,6 +143,18 @@ group_session() {
   grep -q "session .* opened for $origin" "$log" || fail "no log line for the session"
 }
 
+group_blobs() {
+  local other=https://tender.example
+  start blobs --first-port "$base" --allow-origin "$origin" --allow-origin "$other"
+  local service
+  service=$(pgrep -P "$pid" -x bidder-desk) || { fail "no bidder-desk under timeout"; return; }
+  $client blobs "$port" "$origin" "$other" "$tmp/blobs.work" "$service" 15 || fail "blobs"
+  grep -q "POST /v1/blobs 201 blob" "$log" || fail "no log line for an upload"
+  grep -q "POST /v1/blobs broken off" "$log" || fail "no log line for a broken-off upload"
+  stop
+  [ "$status" = 0 ] || fail "stop: status $status"
+}
+
 group_slow_headers() {
   start slow --first-port "$base" --allow-origin "$origin"
   $client slow-headers "$port" 10 || fail "headers sent slowly"
@@ -197,7 +209,7 @@ group_work_dir() {
   ln -s "$tmp/outside" "$work/link"
   start wd --first-port "$base" --allow-origin "$origin"
   [ "$(stat -c %a "$work")" = 700 ] || fail "the work directory's mode is $(stat -c %a "$work")"
-  [ -e "$work/blobs" ] && fail "left-overs survived the start"
+  [ -e "$work/blobs/old" ] && fail "left-overs survived the start"
   mkdir "$work/scan" && echo page >"$work/scan/page.tif" && echo x >"$work/sealed.enc"
   stop
   [ "$status" = 0 ] || fail "stop: status $status"

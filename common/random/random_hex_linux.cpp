@@ -1,4 +1,4 @@
-#include "desk/server/random_id.h"
+#include "random/random_hex.h"
 
 #include <sys/random.h>
 
@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
-namespace bidder::desk {
+namespace bidder {
 
 std::string RandomHex(std::size_t bytes) {
   std::vector<unsigned char> random(bytes);
@@ -29,4 +29,4 @@ std::string RandomHex(std::size_t bytes) {
   return hex;
 }
 
-}  // namespace bidder::desk
+}  // namespace bidder
