@@ -12,7 +12,7 @@
 #include "desk/methods/page_conversation.h"
 #include "desk/rpc/errors.h"
 #include "dib_fixture.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace bidder::desk {
 namespace {
@@ -85,7 +85,11 @@ class FakeScanners final : public ScannerBackend {
         outcome.failure = rpc::ErrorReason::kCancelled;
         return outcome;
       }
-      const auto dib = folvane::test::MakeDib({.bitsPerPixel = 24, .width = 40, .height = 30, .seed = i + 1});
+      folvane::test::DibFixture fixture;
+      fixture.width = 40;
+      fixture.height = 30;
+      fixture.seed = i + 1;
+      const auto dib = folvane::test::MakeDib(fixture);
       if (!sink.OnPage(dib.bytes)) return outcome;
       ++outcome.pages;
     }
