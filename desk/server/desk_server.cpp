@@ -11,9 +11,7 @@
 #include "desk/server/server.h"
 
 #include <boost/asio/ip/v6_only.hpp>
-#include <boost/asio/signal_set.hpp>
 #include <boost/asio/steady_timer.hpp>
-#include <csignal>
 #include <exception>
 #include <limits>
 #include <optional>
@@ -271,7 +269,7 @@ bool Listen(tcp::acceptor& acceptor, const tcp::endpoint& endpoint, beast::error
 class BeastServer final : public DeskServer {
  public:
   BeastServer(const ServerConfig& config, DeskBackend& backend)
-      : shared_{config, backend, 0, 0, {}}, signals_(io_, SIGINT, SIGTERM) {}
+      : shared_{config, backend, 0, 0, {}} {}
 
   bool Open(OpenError& error, std::string& message) {
     for (std::uint16_t port : shared_.config.ports) {
@@ -298,17 +296,10 @@ class BeastServer final : public DeskServer {
 
   std::uint16_t Port() const override { return shared_.port; }
 
-  int Run() override {
-    int caught = 0;
-    signals_.async_wait([this, &caught](const beast::error_code& ec, int number) {
-      if (ec) return;
-      caught = number;
-      io_.stop();
-    });
+  void Run() override {
     for (const auto& listener : listeners_) listener->Accept();
     ExpireBlobsLater();
     io_.run();
-    return caught;
   }
 
   void Stop() override { io_.stop(); }
@@ -356,7 +347,6 @@ class BeastServer final : public DeskServer {
   // sessions its pending work still holds (they count down shared_), then shared_.
   Shared shared_;
   asio::io_context io_{1};
-  asio::signal_set signals_;
   asio::steady_timer expiry_{io_};
   std::vector<std::shared_ptr<Listener>> listeners_;
 };

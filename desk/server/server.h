@@ -69,9 +69,9 @@ class DeskServer {
   virtual ~DeskServer() = default;
 
   virtual std::uint16_t Port() const = 0;
-  // Serves until SIGTERM or SIGINT arrives or Stop() is called; the signals
-  // are caught only while this runs. Returns the signal's number, or 0.
-  virtual int Run() = 0;
+  // Serves until Stop() is called. Signals are the program's business: a
+  // scanner driver loaded into the process may take over a signal's handler.
+  virtual void Run() = 0;
   // From any thread.
   virtual void Stop() = 0;
 };

@@ -16,32 +16,15 @@
 #include "desk/service/same_user.h"
 #include "desk/service/service_backend.h"
 #include "desk/service/service_log.h"
+#include "desk/service/stop_signals.h"
 #include "desk/service/user_dirs.h"
 #include "desk/service/work_dir.h"
 
 namespace bidder::desk {
 namespace {
 
-// SIGTERM and SIGINT are held back until the server catches them: one that
-// came earlier would end the process with the work directory full.
-class HeldStopSignals {
- public:
-  HeldStopSignals() {
-    sigemptyset(&signals_);
-    sigaddset(&signals_, SIGTERM);
-    sigaddset(&signals_, SIGINT);
-    sigprocmask(SIG_BLOCK, &signals_, nullptr);
-  }
-  ~HeldStopSignals() { sigprocmask(SIG_UNBLOCK, &signals_, nullptr); }
-  HeldStopSignals(const HeldStopSignals&) = delete;
-  HeldStopSignals& operator=(const HeldStopSignals&) = delete;
-
- private:
-  sigset_t signals_{};
-};
-
 int Serve(const ServiceOptions& options, ServiceLog& log) {
-  auto heldSignals = std::make_unique<HeldStopSignals>();
+  StopSignals stopSignals;
   const LogLine logLine = [&log](std::string_view line) { log.Line(line); };
   const UserEnvironment environment = UserEnvironment::FromProcess();
 
@@ -78,16 +61,11 @@ int Serve(const ServiceOptions& options, ServiceLog& log) {
     return error == OpenError::kPortsTaken ? kExitPortsTaken : kExitFailure;
   }
   log.Line("listening on port " + std::to_string(server->Port()) + ", work directory " + workDir->Path());
-  heldSignals.reset();  // from here on the server catches them, one held back too
-  const int caught = server->Run();
-  // Stopping now: a second stop signal (sent to the whole process group as
-  // well, or by an impatient user) must not end the process before the work
-  // directory is emptied, once the server's own handler is gone. Held while
-  // the server goes, then ignored.
-  heldSignals = std::make_unique<HeldStopSignals>();
+  stopSignals.Watch([&server] { server->Stop(); });
+  server->Run();
+  stopSignals.Ignore();
+  const int caught = stopSignals.Caught();
   server.reset();
-  signal(SIGTERM, SIG_IGN);
-  signal(SIGINT, SIG_IGN);
   log.Line(caught ? "stopped by signal " + std::to_string(caught) : "stopped");
   return kExitOk;
 }

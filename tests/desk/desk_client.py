@@ -58,12 +58,23 @@ class WebSocket:
         return first & 0x0F, self.recv_exact(length)
 
     def receive_text(self):
+        """One whole text message, its fragments (continuation frames) joined."""
+        message = None
         while True:
+            first = self.recv_exact(1)[0]
+            self.pending = bytes([first]) + self.pending
+            fin = first & 0x80
             opcode, payload = self.receive()
-            if opcode == 1:
-                return json.loads(payload.decode("utf-8"))
             if opcode == 8:
                 fail("the service closed the session")
+            if opcode == 1:
+                message = payload
+            elif opcode == 0 and message is not None:
+                message += payload
+            else:
+                continue  # ping, pong
+            if fin:
+                return json.loads(message.decode("utf-8"))
 
     def send_text(self, text):
         payload = text.encode("utf-8")

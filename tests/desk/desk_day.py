@@ -147,12 +147,16 @@ class Page:
             fail(f"{method} {params} answered {json.dumps(answer, ensure_ascii=False)}")
         return answer["result"]
 
-    def wait_note(self, method):
+    def wait_note(self, method, request_id=None):
+        """The first notification `method`; an answer to `request_id` that
+        comes first (a scan that failed at once) is a failure."""
         for note in self.notes:
             if note.get("method") == method:
                 return note
         while True:
             message = self.ws.receive_text()
+            if request_id is not None and message.get("id") == request_id:
+                fail(f"waiting for {method}: " + json.dumps(message, ensure_ascii=False))
             self.notes.append(message)
             if message.get("method") == method:
                 return message
@@ -283,11 +287,15 @@ def group_day(desk, folvane, lockvale, tmp):
     with open(pdf_path, "wb") as f:
         f.write(pdf)
     run("qpdf", "--check", pdf_path)
-    pdfinfo = run("pdfinfo", pdf_path).decode("utf-8", errors="replace")
-    for expected in ("Pages:          9", "Title:          " + info["title"], "Author:         " + info["author"],
-                     "Creator:        " + info["creator"], "PDF version:    1.4"):
-        if expected not in pdfinfo:
-            fail("pdfinfo lacks %r:\n%s" % (expected, pdfinfo))
+    pdfinfo = {}
+    for line in run("pdfinfo", pdf_path).decode("utf-8", errors="replace").splitlines():
+        name, _, value = line.partition(":")
+        pdfinfo[name.strip()] = value.strip()
+    expected = {"Pages": "9", "Title": info["title"], "Author": info["author"], "Subject": info["subject"],
+                "Creator": info["creator"], "PDF version": "1.4"}
+    for name, value in expected.items():
+        if pdfinfo.get(name) != value:
+            fail(f"pdfinfo {name}: {pdfinfo.get(name)!r}, expected {value!r}")
     # Downloaded whole: the document has ended, and every tab hears it.
     changed = other.wait_note("document.changed")
     deadline = time.monotonic() + 5
@@ -315,8 +323,9 @@ def group_day(desk, folvane, lockvale, tmp):
         fail("an input blob was used twice")
     page.close()
     other.close()
-    if service.stop() != 0:
-        fail("bidder-desk did not stop cleanly")
+    status = service.stop()
+    if status != 0:
+        fail("bidder-desk did not stop cleanly: status %d, %s" % (status, service.proc.stderr.read().decode(errors="replace")))
     print("day: 10 pages scanned, 9 bound, PNG as folvane's, sealed as lockvale's")
 
 
@@ -329,8 +338,7 @@ def group_faults(desk, tmp):
 
     # A page closed mid-scan: its scan ends, the pages that arrived stay.
     page = Page(service)
-    page.send("scanner.scan", source="adf", mode="gray", resolution=75)
-    page.wait_note("scan.page")
+    page.wait_note("scan.page", page.send("scanner.scan", source="adf", mode="gray", resolution=75))
     busy = Page(service, OTHER_ORIGIN)
     if reason(busy.ask("scanner.scan")) != "busy":
         fail("a second page could scan while the first did")
@@ -348,22 +356,19 @@ def group_faults(desk, tmp):
         fail("after the page closed mid-scan the document has %d pages" % kept)
 
     # Killed mid-scan and started again: the dead run's files go, the new run serves.
-    again.send("scanner.scan", source="adf", mode="gray", resolution=75)
-    again.wait_note("scan.page")
+    again.wait_note("scan.page", again.send("scanner.scan", source="adf", mode="gray", resolution=75))
     dead_instance = again.instance
     service.stop(signal.SIGKILL)
-    left = sorted(os.listdir(work))
     service = Service(desk, tmp, "faults2", sane, work=work)
+    left = [os.path.join(root, name) for root, _, names in os.walk(work) for name in names
+            if name not in (".bidder-desk-work", ".lock")]
+    if left:
+        fail("the dead run's files are still in the work directory: %s" % left[:5])
     if service.hello()["instance"] == dead_instance:
         fail("the new run has the dead run's instance")
     fresh = Page(service)
     if fresh.result("document.pages"):
         fail("the new run serves the dead run's document")
-    now = set(os.listdir(work))
-    for name in left:
-        path = os.path.join(work, name)
-        if name in now and os.path.isdir(path) and any(os.scandir(path)):
-            fail("the dead run's %s is still in the work directory" % name)
     fresh.close()
     service.stop()
 

@@ -1,0 +1,35 @@
+#pragma once
+// SIGTERM and SIGINT for the whole service. They are blocked in every
+// thread from the first moment (threads made later inherit the mask, a
+// scanner driver's included) and taken by one thread of their own with
+// sigwait, never by a handler: SANE's backends install their own SIGTERM
+// handler for their reader threads, which would otherwise replace ours, and
+// a signal before the server runs, or a second one while the service empties
+// its work directory, must not end the process with its files left behind.
+#include <atomic>
+#include <functional>
+#include <thread>
+
+namespace bidder::desk {
+
+class StopSignals {
+ public:
+  StopSignals();  // call before any thread starts
+  ~StopSignals();
+  StopSignals(const StopSignals&) = delete;
+  StopSignals& operator=(const StopSignals&) = delete;
+
+  // Calls `stop` once, from the watching thread, at the first signal
+  // (at once if one came before).
+  void Watch(std::function<void()> stop);
+  // Stops watching; later signals stay blocked and die with the process.
+  void Ignore();
+  int Caught() const { return caught_; }
+
+ private:
+  std::atomic<bool> ignoring_{false};
+  std::atomic<int> caught_{0};
+  std::thread watcher_;
+};
+
+}  // namespace bidder::desk
