@@ -295,7 +295,8 @@ def blobs(port, origin, other_origin, work, pid, body_pause):
     if status != 201 or json.loads(body)["size"] != size:
         fail("the large upload answered %d %r" % (status, body[:200]))
     high_water = high_water_kib(pid)
-    if high_water >= 64 * 1024:
+    # Under AddressSanitizer freed buffers wait in quarantine: no measure there.
+    if high_water >= 64 * 1024 and not os.environ.get("BIDDER_SANITIZED"):
         fail("the service's memory rose to %d KiB for a 200 MB upload" % high_water)
 
     # An upload under way when its session ends is cut, and leaves nothing.
