@@ -48,6 +48,29 @@ def token_image(lockvale, path):
     subprocess.run([lockvale, "token", "init", path, "--serial", SERIAL, "--pin", PIN, "--userid", USERID], check=True)
 
 
+def pnm_pixels(path):
+    """Width, height and the samples of a binary PGM or PPM (one sample a
+    pixel where the picture is grey)."""
+    with open(path, "rb") as f:
+        data = f.read()
+    fields, at = [], 0
+    while len(fields) < 4:
+        while data[at:at + 1].isspace():
+            at += 1
+        if data[at:at + 1] == b"#":  # scanimage's "# SANE data follows"
+            at = data.index(b"\n", at)
+            continue
+        end = at
+        while not data[end:end + 1].isspace():
+            end += 1
+        fields.append(data[at:end])
+        at = end
+    samples = data[at + 1:]
+    if fields[0] == b"P6" and samples[0::3] == samples[1::3] == samples[2::3]:
+        samples = samples[0::3]  # pdfimages writes grey images as grey RGB
+    return int(fields[1]), int(fields[2]), samples
+
+
 def screenshot(driver, path):
     """A PNG of the whole page as the bidder sees it."""
     height = driver.execute_script("return document.documentElement.scrollHeight")
@@ -127,7 +150,7 @@ def day(desk_binary, lockvale, token_library, shots):
             driver.find_elements("css selector", "#pages .page .later")[0].click()
             expected = [ids[2], ids[0]] + ids[3:]
             order = "JSON.stringify([...document.querySelectorAll('#pages .page')].map(p => p.dataset.id))"
-            wait_for(driver, f"{order} === {json.dumps(json.dumps(expected))}", what="the move")
+            wait_for(driver, f"{order} === {json.dumps(json.dumps(expected, separators=(',', ':')))}", what="the move")
 
             for name, value in INFO.items():
                 field = driver.find_element("id", name)
@@ -167,6 +190,19 @@ def day(desk_binary, lockvale, token_library, shots):
         check(fields.get("Pages") == str(FEEDER_PAGES - 1), f"the PDF has {fields.get('Pages')} pages")
         for name, value in INFO.items():
             check(fields.get(name.capitalize()) == value, f"the PDF's {name} is {fields.get(name.capitalize())!r}")
+
+        # The pages hold the scanner's pixels: scanimage with the same settings
+        # reads what the PDF's first page shows (every sheet of the test
+        # scanner's feeder carries the same picture).
+        sane_env = dict(os.environ, SANE_CONFIG_DIR=os.path.join(folder, "sane"))
+        subprocess.run(["scanimage", "-d", "test:0", "--source", "Automatic Document Feeder", "--mode", "Gray",
+                        "--resolution", "150", "--batch-count", "1", "--batch=" + os.path.join(folder, "scan%d.pnm")],
+                       env=sane_env, check=True, capture_output=True)
+        subprocess.run(["pdfimages", "-f", "1", "-l", "1", paths["bid.pdf"], os.path.join(folder, "pdf")], check=True)
+        extracted = [name for name in os.listdir(folder) if name.startswith("pdf-000.")]
+        check(len(extracted) == 1, f"pdfimages wrote {extracted}")
+        check(pnm_pixels(os.path.join(folder, extracted[0])) == pnm_pixels(os.path.join(folder, "scan1.pnm")),
+              "the PDF's first page does not hold scanimage's pixels")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
 
@@ -174,7 +210,7 @@ def day(desk_binary, lockvale, token_library, shots):
 def main():
     desk_binary, lockvale, token_library = sys.argv[1:4]
     harness.require_browser()
-    for tool in ("qpdf", "pdfinfo"):
+    for tool in ("qpdf", "pdfinfo", "pdfimages", "scanimage"):
         if not shutil.which(tool):
             harness.skip(tool + " is not installed")
     if not os.path.exists("/etc/sane.d/test.conf"):
