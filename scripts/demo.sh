@@ -5,8 +5,10 @@
 # and the other way round, with identical bytes; then the same through the
 # encryption control itself, registered with regsvr32 and called from JScript
 # the way the tendering pages call it, with a pass phrase and with the USERID
-# of a (stand-in) USB token. Last, the scanning core: bitmaps stored as page
-# files and bound into one PDF document, or exported as PNG files.
+# of a (stand-in) USB token. Then the scanning core: bitmaps stored as page
+# files and bound into one PDF document, or exported as PNG files. Last, the
+# bidder's day: in the page host with both controls under Wine, and in
+# headless Chromium through the desk service and its page library.
 #
 # The controls are shown in x86, the build most bidders' browsers load, where
 # this machine runs 32-bit programs (the install step's answer), and in x64
@@ -177,5 +179,20 @@ cmp tender-scan.pdf tender-scan.server.pdf && echo "   identical to the bidder's
 qpdf --check tender-scan.server.pdf >/dev/null && echo "   qpdf --check: no errors"
 pdfinfo -enc UTF-8 tender-scan.server.pdf | grep -E '^(Creator|Author|Title|Subject|Pages|Page size|PDF version):' | sed 's/^/   /'
 # ---- end of the bidder's day ------------------------------------------------
+
+# ---- The same day in any browser, through the desk service ------------------
+# bidder-desk on Linux with SANE's own test scanner and the stand-in token,
+# and the example page (desk/web/example) in headless Chromium, clicked
+# through as a bidder would: ten sheets from the feeder, one deleted, one
+# moved, bound with Chinese document information, a wrong PIN, then sealed.
+desk_out=$root/build/demo-desk
+rm -rf "$desk_out"
+echo "== the bidder's day in a browser: bidder-desk and the example page in headless Chromium"
+/usr/bin/python3 "$root/tools/browser/example_day.py" "$root/build/native/desk/service/bidder-desk" "$native" \
+  "$root/build/native/tokenstub/libFT_ND_API.so" "$desk_out" | sed 's/^/   /'
+"$native" decrypt "$desk_out/bid.pdf.enc" "$desk_out/bid.server.pdf" --key-file "$desk_out/userid.key"
+cmp "$desk_out/bid.pdf" "$desk_out/bid.server.pdf" && echo "   the server opens the sealed file to the page's PDF: $(stat -c %s "$desk_out/bid.pdf") bytes"
+qpdf --check "$desk_out/bid.server.pdf" >/dev/null && echo "   qpdf --check: no errors"
+echo "   the page with its thumbnails: $desk_out/desk-day-thumbnails.png"
 
 echo "demo: done"

@@ -36,6 +36,8 @@ run_demo() {  # run_demo NAME EXPECTED_ARCH [VAR=VALUE...]
   if env "$@" "$root/scripts/demo.sh" >"$log" 2>&1 \
      && grep -q "^== the bidder's day ($arch)" "$log" \
      && { [ "$arch" = x86 ] || grep -q '^== x86: .* not run: ' "$log"; } \
+     && grep -q '^   the server opens the sealed file to the page.s PDF' "$log" \
+     && [ -s "$(sed -n 's/^   the page with its thumbnails: //p' "$log")" ] \
      && ! grep -q 'setlocale' "$log" \
      && tail -n 1 "$log" | grep -qx 'demo: done'; then
     echo "demo ($name): passed"
