@@ -18,6 +18,8 @@ import tempfile
 
 import harness
 from harness import check
+sys.path.insert(0, os.path.join(harness.REPO, "tests", "support"))
+from pnm_image import read_pnm  # noqa: E402
 import example_day
 from example_day import FEEDER_PAGES, INFO, USERID
 
@@ -25,24 +27,10 @@ from example_day import FEEDER_PAGES, INFO, USERID
 def pnm_pixels(path):
     """Width, height and the samples of a binary PGM or PPM (one sample a
     pixel where the picture is grey)."""
-    with open(path, "rb") as f:
-        data = f.read()
-    fields, at = [], 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":  # scanimage's "# SANE data follows"
-            at = data.index(b"\n", at)
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    samples = data[at + 1:]
-    if fields[0] == b"P6" and samples[0::3] == samples[1::3] == samples[2::3]:
+    magic, width, height, _, samples = read_pnm(path)
+    if magic == b"P6" and samples[0::3] == samples[1::3] == samples[2::3]:
         samples = samples[0::3]  # pdfimages writes grey images as grey RGB
-    return int(fields[1]), int(fields[2]), samples
+    return width, height, samples
 
 
 def day(desk_binary, lockvale, token_library, shots):

@@ -21,7 +21,9 @@ import urllib.error
 import urllib.request
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.dirname(os.path.abspath(__file__))), "support"))
 from desk_client import WebSocket, fail, upgrade  # noqa: E402
+from pnm_image import read_pnm  # noqa: E402
 
 ORIGIN = "http://127.0.0.1:8000"
 OTHER_ORIGIN = "http://127.0.0.1:8001"
@@ -192,22 +194,7 @@ def run(*command, **kwargs):
 def pnm_to_bmp(pnm, bmp, dpi=75):
     """A binary PPM or PGM (8 bits) as the bitmap file a scanner driver
     would hand over: 24-bit BGR or 8-bit grey ramp, bottom-up."""
-    with open(pnm, "rb") as f:
-        data = f.read()
-    fields, at = [], 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        if data[at:at + 1] == b"#":
-            at = data.index(b"\n", at)
-            continue
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    magic, width, height, maxval = fields[0], int(fields[1]), int(fields[2]), int(fields[3])
-    pixels = data[at + 1:]
+    magic, width, height, maxval, pixels = read_pnm(pnm)
     if maxval != 255 or magic not in (b"P6", b"P5"):
         fail("unexpected PNM from scanimage")
     colour = magic == b"P6"
