@@ -18,8 +18,10 @@ cleanup() {
   rm -rf "$tmp"
 }
 trap cleanup EXIT
-# Below the kernel's ephemeral ports, so that no client's own port is in the way.
-base=$((10000 + (RANDOM % 2000) * 10))
+# Below the kernel's ephemeral ports, so that no client's own port is in the way,
+# and apart from the other desk tests' ports (desk_day.py 20000-25999,
+# desk_server_test 26000-31999).
+base=$((10000 + (RANDOM % 1000) * 10))
 export XDG_CONFIG_HOME=$tmp/config
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
