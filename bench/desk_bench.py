@@ -216,6 +216,11 @@ def main():
                     shutil.copyfile(ppm, PNM_INPUT)
                     page.result("scanner.scan", scanner="pnm:0", resolution=300, mode="color", source="flatbed")
                 stored = sum(p["bytes"] for p in page.result("document.pages"))
+            scanning_peak = peak_kib(service.proc.pid) / 1024
+            # The peak so far is the scans' (a colour A4 page at 300 dpi is a
+            # 26 MB bitmap); from here on, binding and sealing alone.
+            with open(f"/proc/{service.proc.pid}/clear_refs", "w") as f:
+                f.write("5")
             ref = page.result("document.pdf", title="memory", keep=True)
             page.blob_get(ref["blob"])
             big = os.path.join(tmp, "big.bin")
@@ -240,7 +245,8 @@ def main():
                 while answer.read(1 << 20):
                     pass
             peak = peak_kib(service.proc.pid) / 1024
-            print(f"memory   peak resident {peak:.1f} MB after binding {stored / 1e6:.0f} MB of pages and sealing 1 GB:"
+            print(f"memory   peak resident while scanning colour A4 pages at 300 dpi: {scanning_peak:.1f} MB")
+            print(f"memory   peak resident while binding {stored / 1e6:.0f} MB of pages and sealing 1 GB: {peak:.1f} MB,"
                   f" target < 64 MB: {'met' if peak < 64 else 'MISSED'}")
     finally:
         page.close()

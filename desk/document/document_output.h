@@ -3,6 +3,7 @@
 // The same code and bytes as the scanning control's outputs.
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,11 @@ OutputResult PagePng(const std::string& pagePath, const std::string& outputPath)
 // A small PNG of the page (longest side at most `maxSide` pixels, never
 // enlarged), in memory; nullopt when the page file cannot be read.
 std::optional<std::vector<std::uint8_t>> ThumbnailPng(const std::string& pagePath, std::uint32_t maxSide = 256);
+
+// The same from the bitmap a scanner delivered (a packed DIB), which a page
+// file stores losslessly: no need to read back what was just written.
+std::optional<std::vector<std::uint8_t>> ThumbnailPngOfDib(std::span<const std::uint8_t> packedDib,
+                                                           std::uint32_t maxSide = 256);
 
 // "data:image/png;base64,..."
 std::string PngDataUrl(const std::vector<std::uint8_t>& png);

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "desk/document/document_output.h"
+#include "acquire/dib.h"
 #include "desk/document/png_memory.h"
 #include "output/tiff_page_reader.h"
 
@@ -109,7 +110,65 @@ class AreaAverage {
   std::vector<std::uint8_t> pixels_;
 };
 
+// One row of a scanned bitmap as 8-bit samples: grey where its colour
+// table is a grey one, else RGB (24-bit rows are stored blue first).
+class DibRows {
+ public:
+  explicit DibRows(const folvane::DibView& dib) : dib_(dib) {
+    grey_ = dib.BitsPerPixel() != 24;
+    for (const folvane::DibColour& c : dib.Palette()) grey_ = grey_ && c.red == c.green && c.green == c.blue;
+  }
+  int Channels() const { return grey_ ? 1 : 3; }
+
+  void Unpack(std::uint32_t y, std::uint8_t* out) const {
+    const std::uint8_t* row = dib_.Row(y);
+    const unsigned bits = dib_.BitsPerPixel();
+    if (bits == 24) {
+      for (std::uint32_t x = 0; x < dib_.Width(); ++x, row += 3) {
+        *out++ = row[2];
+        *out++ = row[1];
+        *out++ = row[0];
+      }
+      return;
+    }
+    const unsigned mask = (1u << bits) - 1;
+    for (std::uint32_t x = 0; x < dib_.Width(); ++x) {
+      const std::size_t bit = std::size_t{x} * bits;
+      const folvane::DibColour c = dib_.PaletteColour((row[bit / 8] >> (8 - bits - bit % 8)) & mask);
+      *out++ = c.red;
+      if (!grey_) {
+        *out++ = c.green;
+        *out++ = c.blue;
+      }
+    }
+  }
+
+ private:
+  const folvane::DibView& dib_;
+  bool grey_ = true;
+};
+
 }  // namespace
+
+std::optional<std::vector<std::uint8_t>> ThumbnailPngOfDib(std::span<const std::uint8_t> packedDib,
+                                                           std::uint32_t maxSide) {
+  try {
+    const std::optional<folvane::DibView> dib = folvane::DibView::Parse(packedDib);
+    if (!dib) return std::nullopt;
+    const PixelSize page{dib->Width(), dib->Height()};
+    const PixelSize thumb = ThumbnailSize(page, maxSide);
+    const DibRows rows(*dib);
+    std::vector<std::uint8_t> samples(std::size_t{page.width} * rows.Channels());
+    AreaAverage average(page, thumb, rows.Channels());
+    for (std::uint32_t y = 0; y < page.height; ++y) {
+      rows.Unpack(y, samples.data());
+      average.AddRow(y, samples.data());
+    }
+    return EncodePng(thumb.width, thumb.height, rows.Channels(), average.Pixels());
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
 
 PixelSize ThumbnailSize(PixelSize page, std::uint32_t maxSide) {
   maxSide = std::max<std::uint32_t>(maxSide, 1);

@@ -1,5 +1,7 @@
 // scanner.list, scanner.scan, scanner.cancel, scanner.state.
 #include <array>
+#include <future>
+#include <system_error>
 #include <string_view>
 
 #include "desk/document/document_output.h"
@@ -27,8 +29,17 @@ class DocumentSink final : public ScanSink {
       : services_(services), session_(std::move(session)), document_(std::move(document)) {}
 
   bool OnPage(std::span<const std::uint8_t> packedDib) override {
+    // The thumbnail on the other core while the page file is compressed:
+    // the page reaches the bidder's screen in the time storing it takes.
+    std::future<std::optional<std::vector<std::uint8_t>>> thumbnailPng;
+    try {
+      thumbnailPng = std::async(std::launch::async, [packedDib] { return ThumbnailPngOfDib(packedDib); });
+    } catch (const std::system_error&) {
+      thumbnailPng = std::async(std::launch::deferred, [packedDib] { return ThumbnailPngOfDib(packedDib); });
+    }
     bool diskFull = false;
     const std::optional<PageInfo> page = document_->AddDibPage(packedDib, &diskFull);
+    const std::optional<std::vector<std::uint8_t>> png = thumbnailPng.get();
     if (!page) {
       // A page that cannot be stored ends the scan: the next would fail too.
       failedOnDisk_ = diskFull;
@@ -41,9 +52,7 @@ class DocumentSink final : public ScanSink {
       if (pages[i].id == page->id) index = i;
     }
     std::string thumbnail;
-    if (const std::optional<std::string> path = document_->PagePath(page->id)) {
-      if (auto png = ThumbnailPng(*path)) thumbnail = PngDataUrl(*png);
-    }
+    if (png) thumbnail = PngDataUrl(*png);
     session_->channel->Send(rpc::WriteNotification(
         rpc::kScanPage, Value(Value::Object{
                             {"id", Value(page->id)},

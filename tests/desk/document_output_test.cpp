@@ -241,6 +241,29 @@ TEST(ThumbnailPng, EachPixelIsTheAverageOfItsPartOfThePage) {
   }
 }
 
+// A scan's thumbnail is made from the bitmap as it arrives; it must be the
+// very picture the stored page gives.
+TEST(ThumbnailPng, OfTheScannedBitmapIsThatOfItsPageFile) {
+  TempDir dir;
+  Document document(dir.path() / "doc");
+  const test::DibFixture fixtures[] = {
+      test::Fixture(1, 1000, 700, {{0, 0, 0}, {255, 255, 255}}),
+      test::Fixture(1, 333, 517, {{255, 255, 255}, {0, 0, 0}}),
+      test::Fixture(8, 2480, 3508, test::GreyRamp(8)),
+      test::Fixture(4, 300, 200, folvane::test::RandomPalette(16, 5)),
+      test::Fixture(24, 1275, 1650),
+  };
+  for (const test::DibFixture& fixture : fixtures) {
+    const auto page = test::MakeDib(fixture);
+    const PageInfo info = *document.AddDibPage(page.bytes);
+    const auto fromFile = ThumbnailPng(*document.PagePath(info.id));
+    const auto fromBitmap = ThumbnailPngOfDib(page.bytes);
+    ASSERT_TRUE(fromFile && fromBitmap) << info.width << "x" << info.height;
+    EXPECT_TRUE(*fromFile == *fromBitmap) << info.width << "x" << info.height << " " << fixture.bitsPerPixel;
+  }
+  EXPECT_FALSE(ThumbnailPngOfDib(std::vector<std::uint8_t>(10, 0)));
+}
+
 TEST(ThumbnailPng, ASmallPageKeepsItsPixels) {
   TempDir dir;
   Document document(dir.path() / "doc");
