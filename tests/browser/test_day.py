@@ -20,6 +20,8 @@ import harness
 from harness import check
 sys.path.insert(0, os.path.join(harness.REPO, "tests", "support"))
 from pnm_image import read_pnm  # noqa: E402
+sys.path.insert(0, os.path.join(harness.REPO, "tests", "desk"))
+from desk_day import scanimage  # noqa: E402
 import example_day
 from example_day import FEEDER_PAGES, INFO, USERID
 
@@ -68,9 +70,8 @@ def day(desk_binary, lockvale, token_library, shots):
         # reads what the PDF's first page shows (every sheet of the test
         # scanner's feeder carries the same picture).
         sane_env = dict(os.environ, SANE_CONFIG_DIR=os.path.join(folder, "sane"))
-        subprocess.run(["scanimage", "-d", "test:0", "--source", "Automatic Document Feeder", "--mode", "Gray",
-                        "--resolution", "150", "--batch-count", "1", "--batch=" + os.path.join(folder, "scan%d.pnm")],
-                       env=sane_env, check=True, capture_output=True)
+        scanimage(["-d", "test:0", "--source", "Automatic Document Feeder", "--mode", "Gray", "--resolution", "150",
+                   "--batch-count", "1", "--batch=" + os.path.join(folder, "scan%d.pnm")], env=sane_env)
         subprocess.run(["pdfimages", "-f", "1", "-l", "1", paths["bid.pdf"], os.path.join(folder, "pdf")], check=True)
         extracted = [name for name in os.listdir(folder) if name.startswith("pdf-000.")]
         check(len(extracted) == 1, f"pdfimages wrote {extracted}")

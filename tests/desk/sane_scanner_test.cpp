@@ -362,9 +362,14 @@ TEST_F(SaneScannerTest, SamePixelsAsScanimage) {
   };
   for (const Case& c : {Case{ScanMode::kColor, "Color"}, Case{ScanMode::kGray, "Gray"}}) {
     const std::string path = m_dir / "scanimage.pnm";
-    const std::string command = std::string("scanimage -d test:0 --format=pnm --mode ") + c.modeName +
+    const std::string command = std::string("timeout 30 scanimage -d test:0 --format=pnm --mode ") + c.modeName +
                                 " --depth 8 --resolution 60 --source Flatbed > '" + path + "' 2>/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    // SANE's test backend now and then deadlocks in its reader thread at the
+    // end of a page (seen with scanimage alone: the thread waits on a malloc
+    // lock as it exits): a run that hangs is stopped and tried again.
+    int status = -1;
+    for (int attempt = 0; attempt < 3 && status != 0; ++attempt) status = std::system(command.c_str());
+    ASSERT_EQ(status, 0) << command;
     const Picture theirs = ReadPnm(::bidder::test::ReadFile(path));
     ASSERT_FALSE(theirs.pixels.empty());
     const Scanned ours = Scan(TestScanner(c.mode, 60));
