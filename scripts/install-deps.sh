@@ -26,6 +26,7 @@ packages=(
   nlohmann-json3-dev libboost-dev
   qpdf poppler-utils libtiff-tools python3-img2pdf
   libsane-dev sane-utils curl
+  lintian mmdebstrap systemd
   chromium chromium-driver python3-selenium fonts-wqy-microhei
 )
 
