@@ -8,8 +8,11 @@
 // service made it, or when it carries the service's marker file. A folder
 // that holds anything else (a mistyped --work-dir pointing at the home
 // folder) is refused, untouched.
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 namespace bidder::desk {
 
@@ -22,10 +25,15 @@ enum class WorkDirStatus {
   kRefused,         // not a folder the service may use; the message says why
 };
 
+// Whether the folder holds anything besides the marker and the lock (a
+// folder left by a crash before its marker was written holds at most the lock).
+bool WorkDirHoldsOthersFiles(const std::filesystem::path& folder, std::error_code& ec);
+
 class WorkDir {
  public:
-  // Creates the folder (and its parents) when missing, sets its mode to
-  // 0700, takes the lock, then empties it. Empty unless kReady, with
+  // Creates the folder (and its parents) when missing, makes it private
+  // (mode 0700 on POSIX; on Windows it keeps the user's own folder's
+  // permissions), takes the lock, then empties it. `path` is UTF-8. Empty unless kReady, with
   // `message` saying why.
   static std::unique_ptr<WorkDir> Open(const std::string& path, WorkDirStatus& status, std::string& message);
 
@@ -40,9 +48,9 @@ class WorkDir {
   bool Empty() const;
 
  private:
-  WorkDir(std::string path, int lockFd) : path_(std::move(path)), lockFd_(lockFd) {}
+  WorkDir(std::string path, std::intptr_t lock) : path_(std::move(path)), lock_(lock) {}
   std::string path_;
-  int lockFd_;
+  std::intptr_t lock_;  // the lock file's descriptor (POSIX) or handle (Windows), held open
 };
 
 }  // namespace bidder::desk
