@@ -60,7 +60,7 @@ int Serve(const ServiceOptions& options, ServiceLog& log) {
   std::unique_ptr<ScannerBackend> scanners = OpenSaneScanners();
 #endif
   facts.scanners = static_cast<int>(scanners->List().size());
-  ServiceBackend backend(std::move(facts), workDir->Path(), std::move(scanners));
+  ServiceBackend backend(std::move(facts), workDir->Folder(), std::move(scanners));
 
   ServerConfig config;
   config.ports = CandidatePorts(options);

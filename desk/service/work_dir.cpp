@@ -26,8 +26,7 @@ bool WorkDir::Empty() const {
   std::error_code ec;
   std::vector<fs::path> entries;
   try {
-    const fs::path folder(std::u8string(path_.begin(), path_.end()));
-    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+    for (fs::directory_iterator it(Folder(), ec), end; !ec && it != end; it.increment(ec)) {
       if (!IsOurs(it->path().filename())) entries.push_back(it->path());
     }
   } catch (const std::exception&) {  // no memory, or a path that is not UTF-8

@@ -42,7 +42,12 @@ class WorkDir {
   WorkDir(const WorkDir&) = delete;
   WorkDir& operator=(const WorkDir&) = delete;
 
-  const std::string& Path() const { return path_; }
+  const std::string& Path() const { return path_; }  // UTF-8, for messages
+  // The folder for the file functions. On Windows a name outside ASCII is
+  // given as its short (8.3) name where the volume has one: the controls'
+  // file code, which the service shares, opens narrow paths in the ANSI code
+  // page, which cannot hold every user's folder name.
+  std::filesystem::path Folder() const;
   // Removes everything but the marker and the lock; false when something
   // could not be removed.
   bool Empty() const;

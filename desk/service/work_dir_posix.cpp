@@ -111,6 +111,8 @@ std::unique_ptr<WorkDir> WorkDir::Open(const std::string& path, WorkDirStatus& s
   return workDir;
 }
 
+std::filesystem::path WorkDir::Folder() const { return fs::path(path_); }
+
 WorkDir::~WorkDir() {
   Empty();
   ::close(static_cast<int>(lock_));

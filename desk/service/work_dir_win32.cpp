@@ -48,7 +48,26 @@ bool WriteMarker(const fs::path& marker, const std::string& folderText, std::str
   return true;
 }
 
+bool IsAscii(std::wstring_view text) {
+  for (wchar_t c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
 }  // namespace
+
+std::filesystem::path WorkDir::Folder() const {
+  fs::path folder(std::u8string(path_.begin(), path_.end()));  // checked as UTF-8 by Open
+  if (IsAscii(folder.native())) return folder;
+  const DWORD length = GetShortPathNameW(folder.c_str(), nullptr, 0);
+  if (length == 0) return folder;
+  std::wstring shortName(length, L'\0');
+  const DWORD written = GetShortPathNameW(folder.c_str(), shortName.data(), length);
+  if (written == 0 || written >= length) return folder;
+  shortName.resize(written);
+  return IsAscii(shortName) ? fs::path(shortName) : folder;
+}
 
 std::unique_ptr<WorkDir> WorkDir::Open(const std::string& path, WorkDirStatus& status, std::string& message) {
   status = WorkDirStatus::kRefused;

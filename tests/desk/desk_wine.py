@@ -2,7 +2,8 @@
 """BidderDesk.exe under Wine, seen from a Linux page's side:
   desk_wine.py DESK.exe WINE_RUN LOCKVALE
 hello with the origin's CORS headers, a session, no scanners, a blob sealed
-with a pass phrase to exactly the bytes of the native lockvale, then a clean
+with a pass phrase to exactly the bytes of the native lockvale (its work
+directory in a folder whose name no ANSI code page holds), then a clean
 stop through the stop file (the Windows build's scripted stop: a console
 control event cannot reach it from here) with the work directory emptied.
 The Linux client's connections belong to no Windows process, so the service
@@ -34,9 +35,12 @@ def windows_path(path):
 class WineService:
     def __init__(self, desk, wine_run, tmp):
         self.tmp = tmp
-        self.work = os.path.join(tmp, "work")
-        self.log = os.path.join(tmp, "desk.log")
-        self.stop_file = os.path.join(tmp, "stop")
+        # A user folder outside the ANSI code page: blobs stream through files there.
+        home = os.path.join(tmp, "用户 Ådne")
+        os.makedirs(home)
+        self.work = os.path.join(home, "work")
+        self.log = os.path.join(home, "desk.log")
+        self.stop_file = os.path.join(home, "stop")
         for _ in range(5):
             self.port = FIRST_PORT + random.randrange(PORT_COUNT)
             self.proc = subprocess.Popen(
