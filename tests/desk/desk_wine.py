@@ -4,13 +4,15 @@
 hello with the origin's CORS headers, a session, no scanners, a blob sealed
 with a pass phrase to exactly the bytes of the native lockvale (its work
 directory in a folder whose name no ANSI code page holds), then a clean
-stop through the stop file (the Windows build's scripted stop: a console
-control event cannot reach it from here) with the work directory emptied.
+stop through the stop file (the Windows build's scripted stop) with the work
+directory emptied. A second run is stopped by Ctrl+C: Wine turns SIGINT to
+the Windows process into the console's control event.
 The Linux client's connections belong to no Windows process, so the service
 runs with --trust-unknown-peers. Exit 0 when it behaved, 1 with the reason."""
 import json
 import os
 import random
+import signal
 import subprocess
 import sys
 import tempfile
@@ -33,10 +35,10 @@ def windows_path(path):
 
 
 class WineService:
-    def __init__(self, desk, wine_run, tmp):
+    def __init__(self, desk, wine_run, tmp, name):
         self.tmp = tmp
         # A user folder outside the ANSI code page: blobs stream through files there.
-        home = os.path.join(tmp, "用户 Ådne")
+        home = os.path.join(tmp, name)
         os.makedirs(home)
         self.work = os.path.join(home, "work")
         self.log = os.path.join(home, "desk.log")
@@ -65,6 +67,22 @@ class WineService:
                 return False
             time.sleep(0.1)
         return False
+
+    def windows_process(self):
+        """The process of BidderDesk.exe itself: Wine's launcher starts it
+        as a process of its own."""
+        marker = windows_path(self.log).encode()
+        for entry in os.listdir("/proc"):
+            if not entry.isdigit() or int(entry) == self.proc.pid:
+                continue
+            try:
+                with open(f"/proc/{entry}/cmdline", "rb") as f:
+                    args = f.read().split(b"\0")
+            except OSError:
+                continue
+            if marker in args and args[0].lower().endswith(b"bidderdesk.exe"):
+                return int(entry)
+        fail("found no process of BidderDesk.exe")
 
     def kill(self):
         if self.proc.poll() is None:
@@ -118,16 +136,15 @@ def check_session_and_seal(service, lockvale):
     page.close()
 
 
-def check_stop(service):
-    with open(service.stop_file, "w"):
-        pass
+def check_stop(service, stop, stopped_by):
+    stop()
     try:
         status = service.proc.wait(timeout=30)
     except subprocess.TimeoutExpired:
-        fail("BidderDesk.exe did not stop on its stop file")
+        fail("BidderDesk.exe did not stop: " + stopped_by)
     with open(service.log, encoding="utf-8", errors="replace") as f:
         log = f.read()
-    if status != 0 or "stopped by the stop file" not in log:
+    if status != 0 or stopped_by not in log:
         fail(f"BidderDesk.exe ended with {status}; its log:\n{log}")
     left = sorted(os.listdir(service.work))
     if left != [".bidder-desk-work", ".lock"]:
@@ -142,14 +159,21 @@ def main():
         return 2
     desk, wine_run, lockvale = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="desk-wine-") as tmp:
-        service = WineService(desk, wine_run, tmp)
+        service = WineService(desk, wine_run, tmp, "用户 Ådne")
         try:
             check_hello(service)
             check_session_and_seal(service, lockvale)
-            check_stop(service)
+            check_stop(service, lambda: open(service.stop_file, "w").close(), "stopped by the stop file")
         finally:
             service.kill()
-    print("desk.wine: hello, a session, no scanners, a seal as lockvale's, a clean stop")
+        service = WineService(desk, wine_run, tmp, "ctrl-c")
+        try:
+            check_hello(service)
+            check_stop(service, lambda: os.kill(service.windows_process(), signal.SIGINT),
+                       "stopped by console event 0")
+        finally:
+            service.kill()
+    print("desk.wine: hello, a session, no scanners, a seal as lockvale's, clean stops by the stop file and Ctrl+C")
     return 0
 
 
