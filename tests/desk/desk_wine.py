@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """BidderDesk.exe under Wine, seen from a Linux page's side:
-  desk_wine.py DESK.exe WINE_RUN LOCKVALE
+  desk_wine.py DESK.exe WINE_RUN LOCKVALE FT_ND_API.dll
 hello with the origin's CORS headers, a session, no scanners, a blob sealed
 with a pass phrase to exactly the bytes of the native lockvale (its work
 directory in a folder whose name no ANSI code page holds), then a clean
 stop through the stop file (the Windows build's scripted stop) with the work
-directory emptied. A second run is stopped by Ctrl+C: Wine turns SIGINT to
-the Windows process into the console's control event.
+directory emptied. A second run, with the stand-in token library named by
+BIDDER_DESK_TOKEN_LIBRARY, reports the token library loaded and is stopped
+by Ctrl+C: Wine turns SIGINT to the Windows process into the console's
+control event.
 The Linux client's connections belong to no Windows process, so the service
 runs with --trust-unknown-peers. Exit 0 when it behaved, 1 with the reason."""
 import json
@@ -35,7 +37,7 @@ def windows_path(path):
 
 
 class WineService:
-    def __init__(self, desk, wine_run, tmp, name):
+    def __init__(self, desk, wine_run, tmp, name, token_library=None):
         self.tmp = tmp
         # A user folder outside the ANSI code page: blobs stream through files there.
         home = os.path.join(tmp, name)
@@ -43,13 +45,17 @@ class WineService:
         self.work = os.path.join(home, "work")
         self.log = os.path.join(home, "desk.log")
         self.stop_file = os.path.join(home, "stop")
+        env = dict(os.environ)
+        env.pop("BIDDER_DESK_TOKEN_LIBRARY", None)
+        if token_library:
+            env["BIDDER_DESK_TOKEN_LIBRARY"] = windows_path(token_library)
         for _ in range(5):
             self.port = FIRST_PORT + random.randrange(PORT_COUNT)
             self.proc = subprocess.Popen(
                 [wine_run, desk, "--port", str(self.port), "--allow-origin", ORIGIN,
                  "--work-dir", windows_path(self.work), "--log", windows_path(self.log),
                  "--stop-file", windows_path(self.stop_file), "--trust-unknown-peers"],
-                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, env=env)
             if self.wait_listening():
                 return
             if self.proc.wait(timeout=30) != 3:  # 3: the port is taken, try another
@@ -99,11 +105,12 @@ def hello(port, origin):
         return refused.code, refused.headers, None
 
 
-def check_hello(service):
+def check_hello(service, token=False):
     status, headers, body = hello(service.port, ORIGIN)
     if status != 200 or headers.get("Access-Control-Allow-Origin") != ORIGIN or "Origin" not in headers.get("Vary", ""):
         fail(f"hello answered {status} with {dict(headers)}")
-    if body.get("service") != "bidder-desk" or body.get("api") != 1 or body.get("scanners") != 0:
+    if body.get("service") != "bidder-desk" or body.get("api") != 1 or body.get("scanners") != 0 or \
+            body.get("token") is not token:
         fail("hello: " + json.dumps(body))
     status, headers, _ = hello(service.port, OTHER)
     if status != 403 or "Access-Control-Allow-Origin" in headers:
@@ -154,10 +161,10 @@ def check_stop(service, stop, stopped_by):
 
 
 def main():
-    if len(sys.argv) != 4:
+    if len(sys.argv) != 5:
         print(__doc__)
         return 2
-    desk, wine_run, lockvale = sys.argv[1:]
+    desk, wine_run, lockvale, token_library = sys.argv[1:]
     with tempfile.TemporaryDirectory(prefix="desk-wine-") as tmp:
         service = WineService(desk, wine_run, tmp, "用户 Ådne")
         try:
@@ -166,14 +173,14 @@ def main():
             check_stop(service, lambda: open(service.stop_file, "w").close(), "stopped by the stop file")
         finally:
             service.kill()
-        service = WineService(desk, wine_run, tmp, "ctrl-c")
+        service = WineService(desk, wine_run, tmp, "ctrl-c", token_library)
         try:
-            check_hello(service)
+            check_hello(service, token=True)
             check_stop(service, lambda: os.kill(service.windows_process(), signal.SIGINT),
                        "stopped by console event 0")
         finally:
             service.kill()
-    print("desk.wine: hello, a session, no scanners, a seal as lockvale's, clean stops by the stop file and Ctrl+C")
+    print("desk.wine: hello, a session, no scanners, a seal as lockvale's, the token library loaded, clean stops by the stop file and Ctrl+C")
     return 0
 
 
