@@ -79,7 +79,7 @@ class WineService:
         as a process of its own."""
         marker = windows_path(self.log).encode()
         for entry in os.listdir("/proc"):
-            if not entry.isdigit() or int(entry) == self.proc.pid:
+            if not entry.isdigit():
                 continue
             try:
                 with open(f"/proc/{entry}/cmdline", "rb") as f:
