@@ -75,8 +75,8 @@ class WineService:
         return False
 
     def windows_process(self):
-        """The process of BidderDesk.exe itself: Wine's launcher starts it
-        as a process of its own."""
+        """The process of BidderDesk.exe itself: in a WoW64 prefix Wine
+        starts an x64 program through its launcher, an x86 one directly."""
         marker = windows_path(self.log).encode()
         for entry in os.listdir("/proc"):
             if not entry.isdigit():
