@@ -3,7 +3,8 @@
 #   bidder::tiff    libtiff (which decodes Deflate with libdeflate where it has it)
 #   bidder::png     libpng
 #   bidder::zlib    zlib, the one Deflate library of the project's own code
-#   nlohmann_json::nlohmann_json  JSON for the desk service's messages (native only for now)
+#   nlohmann_json::nlohmann_json  JSON for the desk service's messages
+#   Boost::headers  Boost.Beast and Boost.Asio for the desk service's server
 # Natively they come from Debian's -dev packages; for MinGW from the static
 # cross-builds of scripts/build-cross-libs.sh (found through the toolchain's root path).
 if(NOT WIN32)
@@ -40,6 +41,25 @@ else()
   add_library(bidder_zlib INTERFACE)
   target_link_libraries(bidder_zlib INTERFACE ${BIDDER_ZLIB_LIB})
   add_library(bidder::zlib ALIAS bidder_zlib)
+
+  # Header-only, taken from the build machine's packages: a folder of links
+  # to their folders alone, since /usr/include itself holds glibc's headers,
+  # which break MinGW's.
+  set(BIDDER_HOST_HEADERS ${CMAKE_BINARY_DIR}/host-headers)
+  foreach(folder boost nlohmann)
+    if(NOT EXISTS /usr/include/${folder})
+      message(FATAL_ERROR "/usr/include/${folder} is missing: install libboost-dev and nlohmann-json3-dev")
+    endif()
+    file(MAKE_DIRECTORY ${BIDDER_HOST_HEADERS})
+    file(CREATE_LINK /usr/include/${folder} ${BIDDER_HOST_HEADERS}/${folder} SYMBOLIC)
+  endforeach()
+  add_library(bidder_host_boost INTERFACE)
+  target_include_directories(bidder_host_boost SYSTEM INTERFACE ${BIDDER_HOST_HEADERS})
+  target_link_libraries(bidder_host_boost INTERFACE ws2_32 mswsock)
+  add_library(Boost::headers ALIAS bidder_host_boost)
+  add_library(bidder_host_json INTERFACE)
+  target_include_directories(bidder_host_json SYSTEM INTERFACE ${BIDDER_HOST_HEADERS})
+  add_library(nlohmann_json::nlohmann_json ALIAS bidder_host_json)
 endif()
 
 # GoogleTest: Debian's packaged library natively, built from its shipped

@@ -10,7 +10,7 @@ namespace bidder::desk {
 TextFile ReadTextFile(const std::string& path, std::size_t maxBytes) {
   TextFile result;
   errno = 0;
-  const FilePtr file(std::fopen(path.c_str(), "rb"));
+  const FilePtr file = OpenFileUtf8(path, "rb");
   if (!file) {
     if (errno == ENOENT || errno == ENOTDIR) result.status = TextFileStatus::kMissing;
     return result;

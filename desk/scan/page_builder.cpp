@@ -103,8 +103,10 @@ PageFault PageBuilder::GrowTo(std::size_t rows) {
   try {
     // A page of unknown height grows by half again each time, up to the limit.
     if (bytes > m_dib.capacity()) {
-      const std::size_t limit = BitsOffset() + folvane::kMaxDecodedBytes + m_stride;
-      m_dib.reserve(std::max(bytes, std::min(limit, m_dib.capacity() + m_dib.capacity() / 2)));
+      // In 64 bits: the sum would not fit a 32-bit size_t if the limit ever grew.
+      const std::uint64_t limit = std::uint64_t{BitsOffset()} + folvane::kMaxDecodedBytes + m_stride;
+      const std::uint64_t grown = std::uint64_t{m_dib.capacity()} + m_dib.capacity() / 2;
+      m_dib.reserve(std::max(bytes, static_cast<std::size_t>(std::min(limit, grown))));
     }
     m_dib.resize(bytes, 0);
   } catch (const std::bad_alloc&) {

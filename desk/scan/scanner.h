@@ -70,4 +70,8 @@ class ScannerBackend {
 // SANE (Linux); never null. Errors in sane_init show as no scanners.
 std::unique_ptr<ScannerBackend> OpenSaneScanners();
 
+// Windows, until the scanning control's TWAIN session serves the service:
+// no scanners, and every scan ends with kNoScanner. Never null.
+std::unique_ptr<ScannerBackend> OpenWindowsScanners();
+
 }  // namespace bidder::desk

@@ -6,13 +6,23 @@
 // takes the connection from the HTTP session once the gate and the session
 // key have passed, and gives it back for the next request.
 #include <boost/beast/http/file_body.hpp>
+#include <filesystem>
 #include <optional>
+#include <string>
 
 #include "desk/blobs/blob_store.h"
 #include "desk/server/beast_connection.h"
 
 namespace bidder::desk {
 namespace {
+
+// A path as Beast's file body takes it: UTF-8, which its Windows file turns
+// into the wide name (the ANSI code page cannot name every user's folder),
+// and the bytes themselves on POSIX.
+std::string FileBodyPath(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
 
 // The page behind a blob request: its key must name an open WebSocket
 // session of the same origin. The gate has judged the origin already.
@@ -99,7 +109,7 @@ class BlobUpload final : public BlobTransfer {
     parser_.emplace(std::move(head));
     parser_->body_limit(*length);
     beast::error_code ec;
-    parser_->get().body().open(upload_->path.c_str(), beast::file_mode::write_new, ec);
+    parser_->get().body().open(FileBodyPath(upload_->path).c_str(), beast::file_mode::write_new, ec);
     if (ec) {
       Abandon();
       return Answer(http::status::internal_server_error, "cannot write the blob: " + ec.message());
@@ -178,7 +188,7 @@ class BlobDownload final : public BlobTransfer {
     if (!found) return Answer(http::status::not_found, "no such blob");
     response_.emplace(http::status::ok, exchange_.version);
     beast::error_code ec;
-    response_->body().open(found->path.c_str(), beast::file_mode::scan, ec);
+    response_->body().open(FileBodyPath(found->path).c_str(), beast::file_mode::scan, ec);
     if (ec) {
       response_.reset();
       return Answer(http::status::not_found, "the blob's file is gone");

@@ -34,7 +34,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       value = std::string(arg.substr(equals + 1));
     }
     const bool takesValue =
-        name == "--port" || name == "--first-port" || name == "--allow-origin" || name == "--work-dir" || name == "--log";
+        name == "--port" || name == "--first-port" || name == "--allow-origin" || name == "--work-dir" || name == "--log" ||
+                            name == "--stop-file";
     if (!takesValue) return {std::nullopt, "unknown option " + std::string(arg)};
     if (!value) {
       if (i + 1 == args.size()) return {std::nullopt, std::string(name) + " needs a value"};
@@ -52,6 +53,8 @@ ParsedOptions ParseOptions(const std::vector<std::string>& args) {
       return {std::nullopt, std::string(name) + " needs a value"};
     } else if (name == "--work-dir") {
       options.workDir = *value;
+    } else if (name == "--stop-file") {
+      options.stopFile = *value;
     } else {
       options.logFile = *value;
     }
@@ -69,6 +72,28 @@ std::vector<std::uint16_t> CandidatePorts(const ServiceOptions& options) {
 }
 
 std::string UsageText() {
+#ifdef _WIN32
+  return R"(usage: BidderDesk [options]
+
+The desk service: scanning and encryption for the tendering platform's pages
+in any browser, on this machine's loopback interface, for this user only.
+
+  --port N              listen on port N only (default: the first free one of 47380-47389)
+  --first-port N        try N to N+9 instead of 47380-47389
+  --allow-origin ORIGIN allow the pages of ORIGIN (repeatable), besides the lists in
+                        %ProgramData%\BidderDesk\origins.txt and %APPDATA%\BidderDesk\origins.txt
+  --work-dir DIR        the service's own work directory, emptied at start and exit
+                        (default %LOCALAPPDATA%\BidderDesk\work)
+  --log FILE            append the log to FILE instead of standard error
+  --stop-file FILE      stop (and empty the work directory) once FILE exists
+  --trust-unknown-peers serve connections whose owner the system cannot name (tests only)
+  --help                this text
+
+Exit status: 0 stopped by Ctrl+C, Ctrl+Break, closing the console or the stop
+file, 1 failure, 2 bad command line, 3 every port taken, 4 another instance
+runs for this work directory.
+)";
+#else
   return R"(usage: bidder-desk [options]
 
 The desk service: scanning and encryption for the tendering platform's pages
@@ -81,12 +106,14 @@ in any browser, on this machine's loopback interface, for this user only.
   --work-dir DIR        the service's own work directory, emptied at start and exit
                         (default ${XDG_CACHE_HOME:-~/.cache}/bidder-desk)
   --log FILE            append the log to FILE instead of standard error
+  --stop-file FILE      stop (and empty the work directory) once FILE exists
   --trust-unknown-peers serve connections whose owner the system cannot name (tests only)
   --help                this text
 
-Exit status: 0 stopped by SIGTERM or SIGINT, 1 failure, 2 bad command line,
-3 every port taken, 4 another instance runs for this work directory.
+Exit status: 0 stopped by SIGTERM, SIGINT or the stop file, 1 failure, 2 bad
+command line, 3 every port taken, 4 another instance runs for this work directory.
 )";
+#endif
 }
 
 }  // namespace bidder::desk

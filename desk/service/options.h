@@ -25,6 +25,10 @@ struct ServiceOptions {
   std::vector<std::string> allowOrigins;   // --allow-origin, repeatable
   std::optional<std::string> workDir;      // --work-dir
   std::optional<std::string> logFile;      // --log
+  // --stop-file: the service stops as on SIGTERM once this file exists. The
+  // Windows build's way to be stopped by a script (a console control event
+  // cannot be sent to a process that shares no console with the sender).
+  std::optional<std::string> stopFile;
   // --trust-unknown-peers: a connection whose owner the system cannot name is
   // served rather than closed. For tests where the platform cannot tell
   // (a Linux browser talking to the Windows service under Wine); a known

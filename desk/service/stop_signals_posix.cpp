@@ -39,6 +39,11 @@ void StopSignals::Watch(std::function<void()> stop) {
   });
 }
 
+std::string StopSignals::Describe() const {
+  const int caught = caught_;
+  return caught ? "signal " + std::to_string(caught) : std::string();
+}
+
 void StopSignals::Ignore() {
   ignoring_ = true;
   if (watcher_.joinable()) watcher_.join();

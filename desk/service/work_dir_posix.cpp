@@ -36,17 +36,6 @@ class UniqueFd {
 
 std::string SystemError(const std::string& what, int error) { return what + ": " + std::strerror(error); }
 
-bool IsOurs(const std::string& name) { return name == kWorkDirMarker || name == kWorkDirLock; }
-
-// Whether the folder holds anything besides the lock (a folder left by a
-// crash before its marker was written holds at most that).
-bool HoldsOthersFiles(const fs::path& folder, std::error_code& ec) {
-  for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
-    if (!IsOurs(it->path().filename().string())) return true;
-  }
-  return false;
-}
-
 bool WriteMarker(const fs::path& marker, std::string& message) {
   UniqueFd fd(::open(marker.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
   if (fd.get() < 0) {
@@ -87,7 +76,7 @@ std::unique_ptr<WorkDir> WorkDir::Open(const std::string& path, WorkDirStatus& s
   }
   const fs::path marker = folder / kWorkDirMarker;
   if (!fs::exists(fs::symlink_status(marker, ec))) {
-    const bool others = HoldsOthersFiles(folder, ec);
+    const bool others = WorkDirHoldsOthersFiles(folder, ec);
     if (ec || others) {
       message = path + " holds files and is not the service's work directory (no " + kWorkDirMarker +
                 "); name an empty or new folder";
@@ -122,30 +111,11 @@ std::unique_ptr<WorkDir> WorkDir::Open(const std::string& path, WorkDirStatus& s
   return workDir;
 }
 
+std::filesystem::path WorkDir::Folder() const { return fs::path(path_); }
+
 WorkDir::~WorkDir() {
   Empty();
-  ::close(lockFd_);
-}
-
-// Listed first, removed after: a folder changed while it is read may list
-// an entry twice or not at all. Never throws (the destructor calls it).
-bool WorkDir::Empty() const {
-  std::error_code ec;
-  std::vector<fs::path> entries;
-  try {
-    for (fs::directory_iterator it(path_, ec), end; !ec && it != end; it.increment(ec)) {
-      if (!IsOurs(it->path().filename().string())) entries.push_back(it->path());
-    }
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-  bool emptied = !ec;
-  for (const fs::path& entry : entries) {
-    std::error_code removal;
-    fs::remove_all(entry, removal);  // a link is removed, never followed
-    if (removal) emptied = false;
-  }
-  return emptied;
+  ::close(static_cast<int>(lock_));
 }
 
 }  // namespace bidder::desk

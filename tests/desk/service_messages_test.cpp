@@ -47,5 +47,32 @@ TEST(SameUser, ServesOnlyTheServicesOwnUser) {
   }
 }
 
+TEST(SameUser, ComparesWindowsUsersByTheirSid) {
+  const std::string service = "S-1-5-21-1-2-3-1001";
+  struct Case {
+    std::optional<std::string> owner;
+    std::string serviceSid;
+    bool trustUnknown;
+    bool allowed;
+  };
+  const std::vector<Case> cases = {
+      {service, service, false, true},
+      {"S-1-5-21-1-2-3-1002", service, false, false},
+      {"S-1-5-21-1-2-3-1002", service, true, false},
+      {"S-1-5-18", service, false, false},  // the system account is another user too
+      {std::nullopt, service, false, false},
+      {std::nullopt, service, true, true},
+      {std::string(), service, false, false},
+      {std::string(), service, true, true},
+      {std::string(), std::string(), false, false},
+      {service, std::string(), false, false},  // a service that cannot name its user serves no named one
+  };
+  for (const Case& c : cases) {
+    const PeerDecision decision = JudgePeerSid(c.owner, c.serviceSid, c.trustUnknown);
+    EXPECT_EQ(decision.allowed, c.allowed) << c.owner.value_or("(none)") << " / " << c.serviceSid << " " << c.trustUnknown;
+    EXPECT_FALSE(decision.why.empty());
+  }
+}
+
 }  // namespace
 }  // namespace bidder::desk
