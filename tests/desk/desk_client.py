@@ -71,15 +71,20 @@ class WebSocket:
                 message = payload
             elif opcode == 0 and message is not None:
                 message += payload
+            elif opcode == 9:  # a ping: answered, as browsers do, or the service ends an idle session
+                self.send_frame(0x8A, payload)
+                continue
             else:
-                continue  # ping, pong
+                continue  # a pong
             if fin:
                 return json.loads(message.decode("utf-8"))
 
     def send_text(self, text):
-        payload = text.encode("utf-8")
+        self.send_frame(0x81, text.encode("utf-8"))
+
+    def send_frame(self, first, payload):
         mask = os.urandom(4)
-        header = bytes([0x81])
+        header = bytes([first])
         if len(payload) < 126:
             header += bytes([0x80 | len(payload)])
         elif len(payload) < 65536:

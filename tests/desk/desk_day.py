@@ -13,6 +13,7 @@ import os
 import random
 import shutil
 import signal
+import socket
 import subprocess
 import sys
 import tempfile
@@ -115,12 +116,12 @@ class Page:
     """One page's session: requests answered in order of their ids, every
     notification kept."""
 
-    def __init__(self, service, origin=ORIGIN):
+    def __init__(self, service, origin=ORIGIN, timeout=120):
         self.service, self.origin = service, origin
         sock, head, rest = upgrade(service.port, origin)
         if " 101 " not in head.split("\r\n")[0]:
             fail("upgrade answered " + head.split("\r\n")[0])
-        sock.settimeout(120)
+        sock.settimeout(timeout)
         self.sock = sock
         self.ws = WebSocket(sock, rest)
         ready = self.ws.receive_text()
@@ -338,9 +339,9 @@ def group_faults(desk, tmp):
     service = Service(desk, tmp, "faults", sane, work=work)
 
     # A page closed mid-scan: its scan ends, the pages that arrived stay.
-    page = Page(service)
+    page = Page(service, timeout=40)
     page.wait_note("scan.page", page.send("scanner.scan", source="adf", mode="gray", resolution=75))
-    busy = Page(service, OTHER_ORIGIN)
+    busy = Page(service, OTHER_ORIGIN, timeout=40)
     if reason(busy.ask("scanner.scan")) != "busy":
         fail("a second page could scan while the first did")
     if reason(busy.ask("document.pdf")) != "no-pages":
@@ -351,7 +352,7 @@ def group_faults(desk, tmp):
         if time.monotonic() > deadline:
             fail("the closed page's scan went on")
         time.sleep(0.1)
-    again = Page(service)
+    again = Page(service, timeout=40)
     kept = len(again.result("document.pages"))
     if not 1 <= kept < 10:
         fail("after the page closed mid-scan the document has %d pages" % kept)
@@ -367,7 +368,7 @@ def group_faults(desk, tmp):
         fail("the dead run's files are still in the work directory: %s" % left[:5])
     if service.hello()["instance"] == dead_instance:
         fail("the new run has the dead run's instance")
-    fresh = Page(service)
+    fresh = Page(service, timeout=40)
     if fresh.result("document.pages"):
         fail("the new run serves the dead run's document")
     fresh.close()
@@ -378,7 +379,7 @@ def group_faults(desk, tmp):
                          ("SANE_STATUS_IO_ERROR", "io")):
         faulty = sane_config(os.path.join(tmp, "sane-" + word), read_status_code=f'"{status}"')
         service = Service(desk, tmp, "fault-" + word, faulty)
-        page = Page(service)
+        page = Page(service, timeout=40)
         answer = page.ask("scanner.scan", source="adf")
         if reason(answer) != "scanner" or not any(ord(c) > 0x3000 for c in answer["error"]["message"]):
             fail(f"{status}: " + json.dumps(answer, ensure_ascii=False))
@@ -431,7 +432,22 @@ def main():
         if group == "day":
             group_day(desk, sys.argv[3], sys.argv[4], tmp)
         elif group == "faults":
-            group_faults(desk, tmp)
+            # SANE's test backend now and then deadlocks in its reader thread
+            # as a page ends (seen with scanimage alone): a scan that hangs is
+            # shown with the service's threads and the checks run once more.
+            for attempt in (1, 2):
+                try:
+                    group_faults(desk, tmp)
+                    break
+                except socket.timeout:
+                    print("a scan hung; the service's threads:")
+                    for proc in STARTED:
+                        if proc.poll() is None:
+                            subprocess.run(["gdb", "-batch", "-p", str(proc.pid), "-ex", "thread apply all bt"],
+                                           timeout=60, check=False)
+                            proc.kill()
+                    if attempt == 2:
+                        fail("a scan hung twice")
         elif group == "cycles":
             group_cycles(desk, tmp, "--no-memory" not in sys.argv[3:])
         else:
