@@ -4,8 +4,8 @@
 # paper tint, sensor noise and a red seal), binding, sealing, and with
 # --memory the service's peak memory over a 300 MB document and a 1 GB seal.
 #   bench/desk_service.sh [--memory] [PAGES]     (default 5 pages)
-# The pages are rendered from a PDF Debian ships (shared-mime-info's
-# specification). The pnm backend reads /tmp/input.ppm, which this
+# The pages are rendered from a PDF Debian ships (the shared-mime-info
+# package's documentation). The pnm backend reads /tmp/input.ppm, which this
 # overwrites while it runs. Debian's python3 runs it, for selenium: the seal
 # is timed in headless Chromium through the page library as well.
 set -euo pipefail
